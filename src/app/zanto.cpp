@@ -1,0 +1,30 @@
+#include "app/zanto.h"
+
+#include "app/settings_form.h"
+#include "toolkit/application.h"
+
+namespace zanto {
+
+int RunZanto(platform::Desktop& desktop, const std::function<void(TfrmSettings&)>& started) {
+  TApplication app(desktop);
+  app.Initialize();
+  app.SetTitle("Zanto");
+  TfrmSettings& form = app.CreateForm<TfrmSettings>();
+  // The window is still hidden: the show state only decides how it comes up later.
+  switch (desktop.startupShowCommand()) {
+    case platform::sw::ShowMaximized:
+      form.SetWindowState(platform::WindowState::Maximized);
+      break;
+    case platform::sw::ShowMinNoActive:
+      form.SetWindowState(platform::WindowState::Minimized);
+      break;
+    default:
+      break;
+  }
+  if (started) started(form);
+  app.Run();
+  app.DestroyForms();
+  return 0;
+}
+
+}  // namespace zanto

@@ -1,0 +1,716 @@
+#include "platform/sim/sim_desktop.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+namespace zanto::sim {
+
+using platform::WindowId;
+namespace wm = platform::wm;
+namespace sw = platform::sw;
+
+namespace {
+
+constexpr std::uint64_t kDayMs = 86'400'000;
+constexpr std::uint32_t kMinimumTimer = 10;  // what a window timer can do at the fastest
+
+const char* RequestName(std::uint32_t message) {
+  switch (message) {
+    case platform::nim::Add:
+      return "NIM_ADD";
+    case platform::nim::Modify:
+      return "NIM_MODIFY";
+    case platform::nim::Delete:
+      return "NIM_DELETE";
+    case platform::nim::SetVersion:
+      return "NIM_SETVERSION";
+  }
+  return "NIM_UNKNOWN";
+}
+
+template <std::size_t N>
+std::string_view Field(const char (&field)[N], std::size_t size = N) {
+  const std::size_t n = std::min(size, N);
+  const char* end = std::find(field, field + n, '\0');
+  return std::string_view(field, static_cast<std::size_t>(end - field));
+}
+
+const char* StateName(platform::WindowState state) {
+  switch (state) {
+    case platform::WindowState::Minimized:
+      return "minimized";
+    case platform::WindowState::Maximized:
+      return "maximized";
+    case platform::WindowState::Normal:
+      break;
+  }
+  return "normal";
+}
+
+const char* KindName(platform::ControlKind kind) {
+  switch (kind) {
+    case platform::ControlKind::Bevel:
+      return "TBevel";
+    case platform::ControlKind::Button:
+      return "TBitBtn";
+    case platform::ControlKind::PageControl:
+      return "TPageControl";
+    case platform::ControlKind::TabSheet:
+      return "TTabSheet";
+    case platform::ControlKind::ListView:
+      return "TListView";
+    case platform::ControlKind::Label:
+      break;
+  }
+  return "TLabel";
+}
+
+// Owns a file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Windows
+
+class SimDesktop::Window final : public platform::NativeWindow {
+ public:
+  Window(SimDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
+  ~Window() override { desktop_.RemoveWindow(id_); }
+  WindowId id() const override { return id_; }
+
+ private:
+  SimDesktop& desktop_;
+  WindowId id_;
+};
+
+class SimDesktop::Taskbar final : public platform::TaskbarWindow {
+ public:
+  Taskbar(SimDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
+  ~Taskbar() override { desktop_.RemoveWindow(id_); }
+  WindowId id() const override { return id_; }
+  void show(int command) override { desktop_.TaskbarShow(command); }
+  bool isIconic() const override { return desktop_.taskbarIconic_; }
+  void setTitle(const std::string& title) override { title_ = title; }
+
+ private:
+  SimDesktop& desktop_;
+  WindowId id_;
+  std::string title_;
+};
+
+class SimDesktop::Form final : public platform::NativeForm {
+ public:
+  Form(SimDesktop& desktop, WindowId id, const platform::FormDef& def, platform::FormEvents& events)
+      : desktop_(desktop),
+        id_(id),
+        def_(def),
+        events_(events),
+        width_(def.width),
+        height_(def.height) {
+    for (const auto& c : def.controls) bounds_.push_back(c.bounds);
+    pageControl_ = -1;
+    for (std::size_t i = 0; i < def.controls.size(); ++i)
+      if (def.controls[i].kind == platform::ControlKind::PageControl) {
+        pageControl_ = static_cast<int>(i);
+        page_ = def.controls[i].activePage;
+        break;
+      }
+    rows_.assign(def.controls.size(), 0);
+  }
+  ~Form() override {
+    desktop_.form_ = nullptr;
+    desktop_.RemoveWindow(id_);
+  }
+  WindowId id() const override { return id_; }
+  void setVisible(bool visible) override {
+    shown_ = visible;
+    desktop_.UpdateMainWindow();
+  }
+  bool visible() const override { return shown_ && !desktop_.taskbarIconic_; }
+  void setWindowState(platform::WindowState state) override {
+    if (state == state_) return;
+    state_ = state;
+    if (visible()) desktop_.formSeenVisible_ = false;
+    desktop_.UpdateMainWindow();
+  }
+  void setBounds(int control, const platform::Rect& bounds) override {
+    if (Valid(control)) bounds_[static_cast<std::size_t>(control)] = bounds;
+  }
+  void setActivePage(int control, int page) override {
+    if (control == pageControl_) page_ = page;
+  }
+  void setRowCount(int control, std::size_t rows) override {
+    if (Valid(control)) rows_[static_cast<std::size_t>(control)] = rows;
+  }
+  int focusedControl() const override { return focus_; }
+
+  bool Valid(int control) const {
+    return control >= 0 && static_cast<std::size_t>(control) < def_.controls.size();
+  }
+
+  SimDesktop& desktop_;
+  WindowId id_;
+  const platform::FormDef& def_;
+  platform::FormEvents& events_;
+  std::vector<platform::Rect> bounds_;
+  std::vector<std::size_t> rows_;
+  int width_;
+  int height_;
+  bool shown_ = false;
+  platform::WindowState state_ = platform::WindowState::Normal;
+  int pageControl_ = -1;
+  int page_ = 0;
+  int focus_ = -1;
+};
+
+// ---------------------------------------------------------------------------------------
+
+SimDesktop::SimDesktop(SimOptions options, Trace& trace)
+    : options_(std::move(options)), trace_(trace) {}
+
+SimDesktop::~SimDesktop() = default;
+
+JsonObject SimDesktop::Line(std::string_view op) const {
+  JsonObject line;
+  line.Add("t", static_cast<std::int64_t>(now_));
+  line.Add("op", op);
+  return line;
+}
+
+WindowId SimDesktop::AddWindow(WindowEntry entry) {
+  const WindowId id = nextWindow_;
+  nextWindow_ += 0x10;
+  windows_[id] = std::move(entry);
+  return id;
+}
+
+void SimDesktop::RemoveWindow(WindowId id) {
+  windows_.erase(id);
+  for (auto it = timers_.begin(); it != timers_.end();)
+    it = it->first.first == id ? timers_.erase(it) : std::next(it);
+}
+
+std::optional<std::intptr_t> SimDesktop::Send(WindowId window, std::uint32_t msg,
+                                              std::uintptr_t wParam, std::intptr_t lParam) {
+  auto it = windows_.find(window);
+  if (it == windows_.end() || !it->second.handler) return std::nullopt;
+  return it->second.handler->handleMessage(msg, wParam, lParam);
+}
+
+std::vector<WindowId> SimDesktop::TopLevelWindows() const {
+  std::vector<WindowId> ids;
+  for (const auto& [id, entry] : windows_)
+    if (entry.topLevel) ids.push_back(id);
+  return ids;
+}
+
+void SimDesktop::DeliverPosted() {
+  while (!posted_.empty() && !quit_) {
+    const Posted p = posted_.front();
+    posted_.erase(posted_.begin());
+    Send(p.window, p.msg, p.wParam, p.lParam);
+  }
+}
+
+void SimDesktop::runMessageLoop() {
+  DeliverPosted();
+  if (driver_ && !quit_) driver_(*this);
+}
+
+// ---------------------------------------------------------------------------------------
+// The notification area
+
+bool SimDesktop::notifyIcon(std::uint32_t message, const platform::NotifyIconData& data) {
+  const bool longRecord = data.cbSize >= 488;
+  JsonObject line = Line("shell");
+  line.Add("msg", RequestName(message))
+      .Add("cbSize", data.cbSize)
+      .Add("uID", data.uID)
+      .Add("uFlags", data.uFlags)
+      .Add("uCallbackMessage", data.uCallbackMessage)
+      .Add("tip", Field(data.szTip, longRecord ? 128 : 64))
+      .Add("title", longRecord ? Field(data.szInfoTitle) : std::string_view{})
+      .Add("info", longRecord ? Field(data.szInfo) : std::string_view{})
+      .Add("uTimeout", longRecord ? data.uTimeout : 0)
+      .Add("dwInfoFlags", longRecord ? data.dwInfoFlags : 0);
+  trace_.Write(line);
+  const bool present = shellIcons_.count(data.uID) != 0;
+  switch (message) {
+    case platform::nim::Add:
+      if (present) return false;
+      shellIcons_[data.uID] = true;
+      return true;
+    case platform::nim::Delete:
+      shellIcons_.erase(data.uID);
+      return present;
+    case platform::nim::Modify:
+      return present;
+    case platform::nim::SetVersion:
+      return present && longRecord;
+  }
+  return false;
+}
+
+std::uint32_t SimDesktop::shellVersion() {
+  return options_.shellVersion.value_or(0);
+}
+
+std::uint32_t SimDesktop::registerWindowMessage(const std::string& name) {
+  auto it = registered_.find(name);
+  if (it != registered_.end()) return it->second;
+  const auto id = static_cast<std::uint32_t>(0xC000 + registered_.size());
+  registered_[name] = id;
+  return id;
+}
+
+bool SimDesktop::registerServiceProcess(bool hide) {
+  JsonObject line = Line("tasklist");
+  line.AddBool("listed", !hide);
+  trace_.Write(line);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Windows, menus, error box
+
+std::unique_ptr<platform::NativeWindow> SimDesktop::createWindow(const std::string& className,
+                                                                 platform::MessageHandler& handler,
+                                                                 bool messageOnly) {
+  const WindowId id = AddWindow({className, &handler, !messageOnly, Kind::Plain});
+  return std::make_unique<Window>(*this, id);
+}
+
+std::unique_ptr<platform::TaskbarWindow> SimDesktop::createTaskbarWindow(
+    const std::string& title, platform::MessageHandler& handler) {
+  const WindowId id = AddWindow({"TApplication", &handler, true, Kind::Taskbar});
+  auto window = std::make_unique<Taskbar>(*this, id);
+  window->setTitle(title);
+  return window;
+}
+
+std::unique_ptr<platform::NativeForm> SimDesktop::createForm(const platform::FormDef& def, WindowId,
+                                                             platform::FormEvents& events) {
+  const WindowId id = AddWindow({def.className, nullptr, true, Kind::Form});
+  auto form = std::make_unique<Form>(*this, id, def, events);
+  form_ = form.get();
+  return form;
+}
+
+void SimDesktop::TaskbarShow(int command) {
+  const char* what = "show";
+  switch (command) {
+    case sw::Hide:
+      what = "hide";
+      taskbarShown_ = false;
+      break;
+    case sw::Minimize:
+    case sw::ShowMinNoActive:
+      what = "minimize";
+      taskbarShown_ = true;
+      taskbarIconic_ = true;
+      break;
+    case sw::Restore:
+    case sw::ShowNormal:
+      what = "restore";
+      taskbarShown_ = true;
+      taskbarIconic_ = false;
+      break;
+    default:
+      taskbarShown_ = true;
+      break;
+  }
+  JsonObject line = Line("taskbar");
+  line.Add("do", what);
+  trace_.Write(line);
+  UpdateMainWindow();
+}
+
+bool SimDesktop::MainWindowVisible() const {
+  return form_ && form_->visible();
+}
+
+int SimDesktop::ActivePage() const {
+  return form_ ? form_->page_ : -1;
+}
+
+std::size_t SimDesktop::RowCount() const {
+  if (!form_) return 0;
+  std::size_t rows = 0;
+  for (std::size_t r : form_->rows_) rows = std::max(rows, r);
+  return rows;
+}
+
+// The main window as the user sees it: shown, and not hidden with its minimised owner.
+void SimDesktop::UpdateMainWindow() {
+  const bool visible = MainWindowVisible();
+  if (visible == formSeenVisible_) return;
+  formSeenVisible_ = visible;
+  JsonObject line = Line("window");
+  if (visible) {
+    line.Add("do", "show").Add("state", StateName(form_->state_)).Add("page", form_->page_);
+  } else {
+    line.Add("do", "hide");
+  }
+  trace_.Write(line);
+}
+
+bool SimDesktop::setForegroundWindow(WindowId window) {
+  auto it = windows_.find(window);
+  if (it == windows_.end()) return false;
+  JsonObject line = Line("foreground");
+  line.Add("window", it->second.className);
+  trace_.Write(line);
+  return true;
+}
+
+void SimDesktop::postMessage(WindowId window, std::uint32_t msg, std::uintptr_t wParam,
+                             std::intptr_t lParam) {
+  JsonObject line = Line("post");
+  line.Add("msg", msg == wm::Null ? std::string("WM_NULL") : std::to_string(msg));
+  trace_.Write(line);
+  posted_.push_back({window, msg, wParam, lParam});
+}
+
+int SimDesktop::trackPopupMenu(WindowId, platform::Point at, const std::string& menuName,
+                               const std::vector<platform::MenuItemView>& items) {
+  std::string captions = "[";
+  for (const auto& item : items) {
+    if (captions.size() > 1) captions += ',';
+    captions += JsonString(item.caption);
+  }
+  captions += ']';
+  JsonObject line = Line("popup");
+  line.Add("menu", menuName).Add("x", at.x).Add("y", at.y).AddRaw("items", captions);
+  trace_.Write(line);
+  const std::optional<std::string> answer = std::move(menuAnswer_);
+  menuAnswer_.reset();
+  if (!answer) return 0;
+  for (const auto& item : items)
+    if (item.name == *answer && item.caption != "-") return item.command;
+  return 0;
+}
+
+void SimDesktop::errorBox(const std::string& caption, const std::string& text) {
+  JsonObject line = Line("errorbox");
+  line.Add("caption", caption).Add("text", text);
+  trace_.Write(line);
+}
+
+// ---------------------------------------------------------------------------------------
+// Timers and the clock
+
+bool SimDesktop::setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) {
+  const auto key = std::make_pair(window, id);
+  auto it = timers_.find(key);
+  if (it == timers_.end()) {
+    if (options_.timerLimit && timers_.size() >= *options_.timerLimit) return false;
+    it = timers_.emplace(key, Timer{}).first;
+  }
+  it->second.interval = std::max(ms, kMinimumTimer);
+  it->second.due = now_ + it->second.interval;
+  it->second.order = timerOrder_++;
+  return true;
+}
+
+void SimDesktop::killTimer(WindowId window, std::uintptr_t id) {
+  timers_.erase(std::make_pair(window, id));
+}
+
+void SimDesktop::Wait(std::uint64_t ms) {
+  const std::uint64_t until = now_ + ms;
+  while (!quit_) {
+    auto next = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+      if (it->second.due > until) continue;
+      if (next == timers_.end() || it->second.due < next->second.due ||
+          (it->second.due == next->second.due && it->second.order < next->second.order))
+        next = it;
+    }
+    if (next == timers_.end()) break;
+    now_ = next->second.due;
+    next->second.due += next->second.interval;
+    next->second.order = timerOrder_++;
+    const auto [window, id] = next->first;
+    ++timerTicks_;
+    Send(window, wm::Timer, id, 0);
+    DeliverPosted();
+  }
+  if (!quit_) now_ = until;
+}
+
+std::uint32_t SimDesktop::utcMillisecondsOfDay() {
+  return static_cast<std::uint32_t>((options_.utcMillisecondsOfDay + now_) % kDayMs);
+}
+
+std::int64_t SimDesktop::localTimeMilliseconds() {
+  return static_cast<std::int64_t>(options_.utcMillisecondsOfDay + now_);
+}
+
+// ---------------------------------------------------------------------------------------
+// Input
+
+bool SimDesktop::keyDown(int virtualKey) {
+  switch (virtualKey) {
+    case platform::vk::Shift:
+      return modifiers_ & kShift;
+    case platform::vk::Control:
+      return modifiers_ & kCtrl;
+    case platform::vk::Menu:
+      return modifiers_ & kAlt;
+    case platform::vk::LButton:
+    case platform::vk::RButton:
+    case platform::vk::MButton:
+      return (buttons_ & (1u << virtualKey)) != 0;
+  }
+  return false;
+}
+
+void SimDesktop::TrayCallback(std::uint32_t code, unsigned modifierKeys) {
+  // The buttons held while the message is handled, as the real system reports them.
+  auto press = [&](int key, bool down) {
+    if (down)
+      buttons_ |= 1u << key;
+    else
+      buttons_ &= ~(1u << key);
+  };
+  switch (code) {
+    case wm::LButtonDown:
+      press(platform::vk::LButton, true);
+      break;
+    case wm::RButtonDown:
+      press(platform::vk::RButton, true);
+      break;
+    case wm::MButtonDown:
+      press(platform::vk::MButton, true);
+      break;
+    case wm::LButtonUp:
+      press(platform::vk::LButton, false);
+      break;
+    case wm::RButtonUp:
+      press(platform::vk::RButton, false);
+      break;
+    case wm::MButtonUp:
+      press(platform::vk::MButton, false);
+      break;
+  }
+  modifiers_ = modifierKeys;
+  for (const auto& [id, entry] : windows_)
+    if (entry.className == "TTrayIconWindow") {
+      const WindowId target = id;
+      Send(target, wm::User + 1, 1, static_cast<std::intptr_t>(code));
+      break;
+    }
+  modifiers_ = 0;
+  DeliverPosted();
+}
+
+void SimDesktop::TaskbarCreated() {
+  shellIcons_.clear();
+  const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
+  for (WindowId id : TopLevelWindows()) Send(id, msg, 0, 0);
+  DeliverPosted();
+}
+
+void SimDesktop::QueryEndSession() {
+  for (WindowId id : TopLevelWindows()) {
+    auto it = windows_.find(id);
+    if (it == windows_.end()) continue;
+    std::intptr_t answer = 1;  // what default handling says
+    if (it->second.kind == Kind::Form) {
+      if (form_) answer = form_->events_.formQueryEndSession() ? 1 : 0;
+    } else if (auto result = Send(id, wm::QueryEndSession, 0, 0)) {
+      answer = *result;
+    }
+    JsonObject line = Line("endsession");
+    line.Add("answer", answer);
+    trace_.Write(line);
+  }
+  DeliverPosted();
+}
+
+void SimDesktop::EndSession() {
+  for (WindowId id : TopLevelWindows()) {
+    auto it = windows_.find(id);
+    if (it == windows_.end()) continue;
+    if (it->second.kind == Kind::Form) {
+      if (form_) form_->events_.formEndSession(true);
+    } else {
+      Send(id, wm::EndSession, 1, 0);
+    }
+  }
+  DeliverPosted();
+}
+
+void SimDesktop::CloseMainWindow() {
+  if (form_) form_->events_.formClose();
+  DeliverPosted();
+}
+
+void SimDesktop::MinimizeMainWindow() {
+  if (form_ && !form_->events_.formSysCommand(platform::sc::Minimize)) {
+    form_->setWindowState(platform::WindowState::Minimized);
+  }
+  DeliverPosted();
+}
+
+bool SimDesktop::ClickControl(const std::string& name) {
+  if (!form_) return false;
+  const int index = form_->def_.indexOf(name);
+  if (index < 0 ||
+      form_->def_.controls[static_cast<std::size_t>(index)].kind != platform::ControlKind::Button)
+    return false;
+  form_->focus_ = index;
+  form_->events_.controlClicked(index);
+  DeliverPosted();
+  return true;
+}
+
+void SimDesktop::Key(platform::DialogKey key) {
+  if (form_) form_->events_.dialogKey(key);
+  DeliverPosted();
+}
+
+bool SimDesktop::SelectPage(int page) {
+  if (!form_ || form_->pageControl_ < 0) return false;
+  int pages = 0;
+  for (const auto& c : form_->def_.controls)
+    if (c.parent == form_->pageControl_ && c.kind == platform::ControlKind::TabSheet) ++pages;
+  if (page < 0 || page >= pages) return false;
+  form_->page_ = page;
+  form_->focus_ = form_->pageControl_;
+  form_->events_.pageSelected(form_->pageControl_, page);
+  DeliverPosted();
+  return true;
+}
+
+void SimDesktop::Resize(int width, int height) {
+  if (!form_) return;
+  // The frame and title bar of the window around its client area, at 96 dpi.
+  const int frameW = form_->def_.width - form_->def_.clientWidth;
+  const int frameH = form_->def_.height - form_->def_.clientHeight;
+  form_->width_ = std::max(width, frameW);
+  form_->height_ = std::max(height, frameH);
+  form_->events_.formResized(form_->width_ - frameW, form_->height_ - frameH);
+  DeliverPosted();
+}
+
+void SimDesktop::Dump() {
+  JsonObject line = Line("dump");
+  if (!form_) {
+    trace_.Write(line);
+    return;
+  }
+  const Form& f = *form_;
+  constexpr std::size_t kFirstRows = 10;
+  int list = -1;
+  for (std::size_t i = 0; i < f.def_.controls.size(); ++i)
+    if (f.def_.controls[i].kind == platform::ControlKind::ListView) list = static_cast<int>(i);
+  const std::size_t rows = list >= 0 ? f.rows_[static_cast<std::size_t>(list)] : 0;
+  std::string firstRows = "[";
+  for (std::size_t r = 0; r < std::min(rows, kFirstRows); ++r) {
+    if (r) firstRows += ',';
+    firstRows += JsonString(f.events_.listRow(list, r));
+  }
+  firstRows += ']';
+  std::string controls = "[";
+  for (std::size_t i = 0; i < f.def_.controls.size(); ++i) {
+    const auto& c = f.def_.controls[i];
+    const auto& b = f.bounds_[i];
+    JsonObject control;
+    control.Add("name", c.name)
+        .Add("kind", KindName(c.kind))
+        .Add("left", b.left)
+        .Add("top", b.top)
+        .Add("width", b.width)
+        .Add("height", b.height)
+        .Add("caption", c.caption);
+    if (i) controls += ',';
+    controls += control.Text();
+  }
+  controls += ']';
+  line.Add("caption", f.def_.caption)
+      .AddBool("visible", f.visible())
+      .Add("state", StateName(f.state_))
+      .Add("width", f.width_)
+      .Add("height", f.height_)
+      .Add("page", f.page_)
+      .Add("rows", static_cast<std::int64_t>(rows))
+      .AddRaw("firstRows", firstRows)
+      .AddRaw("controls", controls);
+  trace_.Write(line);
+}
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+std::optional<platform::FileStamp> SimDesktop::fileStamp(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  std::tm local{};
+  const std::time_t mtime = st.st_mtime;
+  if (!::localtime_r(&mtime, &local)) return std::nullopt;
+  return platform::FileStamp{S_ISDIR(st.st_mode), local.tm_year + 1900};
+}
+
+platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
+  if (options_.failOpen) return platform::ReadResult::CannotOpen;
+  // Non-blocking, so that a pipe or device named like the file cannot hold the program up.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return platform::ReadResult::CannotOpen;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return platform::ReadResult::CannotOpen;
+  // A read lease is granted only while nobody has the file open for writing: the nearest
+  // this system comes to opening it with other writers denied.
+  const bool leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
+  if (!leased && (errno == EAGAIN || errno == EBUSY)) return platform::ReadResult::CannotOpen;
+  bytes.clear();
+  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+  std::size_t used = 0;
+  platform::ReadResult result = platform::ReadResult::Ok;
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
+    std::size_t want = bytes.size() - used;
+    if (options_.failReadAfter) {
+      if (used >= *options_.failReadAfter) {
+        result = platform::ReadResult::CannotRead;
+        break;
+      }
+      want = std::min(want, *options_.failReadAfter - used);
+    }
+    const ssize_t got = ::read(fd.get(), bytes.data() + used, want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result = platform::ReadResult::CannotRead;
+      break;
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  if (leased) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+  if (result != platform::ReadResult::Ok) {
+    bytes.clear();
+    return result;
+  }
+  bytes.resize(used);
+  return platform::ReadResult::Ok;
+}
+
+}  // namespace zanto::sim

@@ -1,0 +1,53 @@
+#include "quotes/quote_deck.h"
+
+#include <utility>
+
+#include "toolkit/exceptions.h"
+
+namespace zanto {
+
+namespace {
+[[noreturn]] void OutOfBounds(std::size_t index) {
+  throw EListError(formatMessage("List index out of bounds (%d)", static_cast<int>(index)));
+}
+}  // namespace
+
+std::uint32_t TQuoteDeck::At(std::size_t index) const {
+  if (index >= Count()) OutOfBounds(index);
+  return positions_[front_ + index];
+}
+
+void TQuoteDeck::Refill(std::size_t quoteCount, RandomSource& random) {
+  if (Empty()) {
+    positions_.clear();
+    front_ = 0;
+  }
+  positions_.reserve(positions_.size() + quoteCount);
+  for (std::size_t i = 0; i < quoteCount; ++i) positions_.push_back(static_cast<std::uint32_t>(i));
+  Shuffle(random);
+}
+
+void TQuoteDeck::Shuffle(RandomSource& random) {
+  const std::size_t n = Count();
+  if (n == 0) return;
+  std::uint32_t* deck = positions_.data() + front_;
+  const auto count = static_cast<std::uint32_t>(n);
+  const std::uint64_t passes = 2 * static_cast<std::uint64_t>(n) + 1;
+  for (std::uint64_t i = 0; i < passes; ++i) {
+    const std::uint32_t a = random.Below(count);
+    const std::uint32_t b = random.Below(count);
+    std::swap(deck[a], deck[b]);
+  }
+}
+
+std::uint32_t TQuoteDeck::TakeFront() {
+  if (Empty()) OutOfBounds(0);
+  const std::uint32_t position = positions_[front_++];
+  if (Empty()) {
+    positions_.clear();
+    front_ = 0;
+  }
+  return position;
+}
+
+}  // namespace zanto

@@ -1,0 +1,35 @@
+#include "quotes/quote_file.h"
+
+#include "toolkit/exceptions.h"
+
+namespace zanto {
+
+std::string QuotesFilePath(std::string_view executablePath, std::string_view delimiters) {
+  const std::size_t last = executablePath.find_last_of(delimiters);
+  std::string path(last == std::string_view::npos ? std::string_view{}
+                                                  : executablePath.substr(0, last + 1));
+  return path + kQuotesFileName;
+}
+
+bool QuotesFileExists(platform::Desktop& desktop, const std::string& path) {
+  const std::optional<platform::FileStamp> stamp = desktop.fileStamp(path);
+  return stamp && !stamp->directory && stamp->localYear >= 1980 && stamp->localYear <= 2107;
+}
+
+QuoteList LoadQuoteList(platform::Desktop& desktop) {
+  const std::string path = QuotesFilePath(desktop.executablePath(), desktop.pathDelimiters());
+  if (!QuotesFileExists(desktop, path)) return QuoteList::Single(kQuotesNotFound);
+  std::string bytes;
+  switch (desktop.readFileDenyWriters(path, bytes)) {
+    case platform::ReadResult::Ok:
+      break;
+    case platform::ReadResult::CannotOpen:
+      throw EFOpenError(formatMessage("Cannot open file %s", path.c_str()));
+    case platform::ReadResult::CannotRead:
+      // Never hand on text that was only partly read.
+      throw EReadError(formatMessage("Cannot read file %s", path.c_str()));
+  }
+  return QuoteList::FromFileBytes(std::move(bytes));
+}
+
+}  // namespace zanto

@@ -1,0 +1,53 @@
+#include "toolkit/component.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace zanto {
+
+TComponent::TComponent(TComponent* owner, std::string name)
+    : owner_(owner), name_(std::move(name)) {}
+
+TComponent::~TComponent() {
+  DestroyComponents();
+}
+
+TApplication& TComponent::Application() const {
+  if (!owner_) throw std::logic_error("component without an application: " + name_);
+  return owner_->Application();
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  for (const auto& c : components_)
+    if (c->Name() == name) return c.get();
+  return nullptr;
+}
+
+void TComponent::Notification(TComponent&, Operation) {}
+
+void TComponent::Insert(std::unique_ptr<TComponent> component) {
+  TComponent& added = *component;
+  components_.push_back(std::move(component));
+  Notification(added, Operation::Insert);
+}
+
+std::unique_ptr<TComponent> TComponent::Remove(TComponent& component) {
+  auto it = std::find_if(components_.begin(), components_.end(),
+                         [&](const auto& c) { return c.get() == &component; });
+  if (it == components_.end()) return nullptr;
+  std::unique_ptr<TComponent> removed = std::move(*it);
+  components_.erase(it);
+  Notification(component, Operation::Remove);
+  for (const auto& c : components_) c->Notification(component, Operation::Remove);
+  return removed;
+}
+
+void TComponent::DestroyComponent(TComponent& component) {
+  Remove(component).reset();
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) Remove(*components_.back()).reset();
+}
+
+}  // namespace zanto

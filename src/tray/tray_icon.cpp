@@ -1,0 +1,292 @@
+#include "tray/tray_icon.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "toolkit/form.h"
+
+namespace zanto {
+
+namespace nim = platform::nim;
+namespace nif = platform::nif;
+namespace sw = platform::sw;
+
+namespace {
+
+// Copies a text into a fixed record field, cut to the limit and always NUL-terminated.
+template <std::size_t N>
+void CopyField(char (&field)[N], std::string_view text, std::size_t limit) {
+  const std::size_t n = std::min({text.size(), limit, N - 1});
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, N - n);
+}
+
+std::uint32_t InfoFlags(TBalloonType kind) {
+  switch (kind) {
+    case TBalloonType::btError:
+      return platform::niif::Error;
+    case TBalloonType::btInfo:
+      return platform::niif::Info;
+    case TBalloonType::btWarning:
+      return platform::niif::Warning;
+    case TBalloonType::btNone:
+      break;
+  }
+  return platform::niif::None;
+}
+
+}  // namespace
+
+TTrayIcon::TTrayIcon(TComponent* owner, std::string name)
+    : TComponent(owner, std::move(name)),
+      desktop_(Application().Desktop()),
+      window_(desktop_.createWindow("TTrayIconWindow", *this, false)),
+      taskbarCreated_(desktop_.registerWindowMessage("TaskbarCreated")) {}
+
+TTrayIcon::~TTrayIcon() {
+  StopTimer(kClickTimer);
+  StopTimer(kBalloonTimer);
+  Deactivate();
+}
+
+std::uint32_t TTrayIcon::ShellVersion() {
+  // A failed read is tried again next time; a good one is kept.
+  if (shellVersion_ == 0) shellVersion_ = desktop_.shellVersion();
+  return shellVersion_;
+}
+
+std::size_t TTrayIcon::TipLimit() {
+  return ShellVersion() < kBalloonShell ? 63 : 127;
+}
+
+void TTrayIcon::StoreTip() {
+  // The short part of the hint: the text before the first "|".
+  CopyField(record_.szTip, hint_.substr(0, hint_.find('|')), TipLimit());
+}
+
+void TTrayIcon::Send(std::uint32_t message, std::uint32_t flags) {
+  // The shell's answer is not looked at: a refused request is made good by the re-add
+  // that follows the shell's restart.
+  record_.uFlags = flags;
+  desktop_.notifyIcon(message, record_);
+}
+
+void TTrayIcon::SetActive(bool active) {
+  if (active == active_) return;
+  active_ = active;
+  if (Loading()) return;
+  if (active_)
+    Activate();
+  else
+    Deactivate();
+}
+
+void TTrayIcon::Loaded() {
+  TComponent::Loaded();
+  UpdateIcon();
+  if (!active_) return;
+  Activate();
+  if (!visibility_.Has(tvVisibleTaskBar)) {
+    Application().ShowMainForm = false;
+    Application().ShowTaskbarWindow(sw::Hide);
+    hiddenAtStart_ = true;
+  }
+  if (!visibility_.Has(tvVisibleTaskList)) SetTaskListed(false);
+}
+
+void TTrayIcon::Activate() {
+  record_.cbSize = ShellVersion() < kBalloonShell ? 88 : 488;
+  record_.hWnd = window_->id();
+  record_.uID = kIconId;
+  record_.uCallbackMessage = kCallbackMessage;
+  if (iconInUse_ == platform::IconId::None) iconInUse_ = platform::IconId::Application;
+  record_.hIcon = iconInUse_;
+  StoreTip();
+  record_.uFlags = 0;
+  if (!hooked_) {
+    Application().HookMainWindow(*this);
+    hooked_ = true;
+  }
+  AddIcon();
+}
+
+void TTrayIcon::Deactivate() {
+  StopAnimation();
+  if (hooked_) {
+    Application().UnhookMainWindow(*this);
+    hooked_ = false;
+  }
+  RemoveIcon();
+}
+
+void TTrayIcon::AddIcon() {
+  if (iconShown_ || !active_) return;
+  if (visibility_.Has(tvAutoHideIcon) && ApplicationVisible()) return;
+  iconShown_ = true;
+  Send(nim::Add, nif::Message | nif::Icon | nif::Tip);
+  if (ShellVersion() >= kBalloonShell) {
+    record_.uTimeout = 3;
+    Send(nim::SetVersion, 0);
+  }
+  if (animated_) StartAnimation();
+}
+
+void TTrayIcon::RemoveIcon() {
+  if (!iconShown_) return;
+  iconShown_ = false;
+  StopAnimation();
+  Send(nim::Delete, 0);
+}
+
+void TTrayIcon::SetIcon(platform::IconId icon) {
+  icon_ = icon;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetIconIndex(int index) {
+  iconIndex_ = index;
+  UpdateIcon();
+}
+
+void TTrayIcon::SetIcons(TImageList* icons) {
+  icons_ = icons;
+  UpdateIcon();
+}
+
+void TTrayIcon::UpdateIcon() {
+  if (Loading()) return;
+  platform::IconId chosen = icon_;
+  if (icons_ && iconIndex_ >= 0 && iconIndex_ < icons_->Count())
+    chosen = icons_->Get(iconIndex_);
+  else if (chosen == platform::IconId::None)
+    chosen = platform::IconId::Application;
+  iconInUse_ = chosen;
+  record_.hIcon = iconInUse_;
+  if (iconShown_) Send(nim::Modify, nif::Icon);
+}
+
+void TTrayIcon::SetHint(std::string hint) {
+  if (ShellVersion() < kBalloonShell) {
+    for (std::size_t pos = hint.find("\r\n"); pos != std::string::npos;
+         pos = hint.find("\r\n", pos + 3))
+      hint.replace(pos, 2, " - ");
+  }
+  if (hint == hint_) return;
+  hint_ = std::move(hint);
+  tipChanged_ = true;
+}
+
+bool TTrayIcon::ApplicationVisible() const {
+  return !hiddenAtStart_ && !Application().IsMinimized();
+}
+
+void TTrayIcon::HideToTray() {
+  TApplication& app = Application();
+  if (ApplicationVisible()) {
+    if (snap_) {
+      if (TForm* main = app.MainForm()) main->Hide();
+      app.ShowMainForm = false;
+    }
+    app.Minimize();
+  }
+  app.ShowTaskbarWindow(sw::Hide);
+  visibility_ = visibility_.Without(tvVisibleTaskBar);
+  if (visibility_.Has(tvAutoHideIcon)) AddIcon();
+}
+
+void TTrayIcon::ShowFromTray() {
+  TApplication& app = Application();
+  if (hiddenAtStart_) {
+    hiddenAtStart_ = false;
+    app.Minimize();
+    app.ShowMainForm = true;
+  }
+  visibility_ = visibility_.With(tvVisibleTaskBar);
+  app.ShowTaskbarWindow(sw::Show);
+  app.Restore();
+  if (TForm* main = app.MainForm()) main->Show();
+  if (visibility_.Has(tvAutoHideIcon)) RemoveIcon();
+}
+
+bool TTrayIcon::HookMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t) {
+  if (msg == platform::wm::SysCommand && wParam == platform::sc::Minimize &&
+      visibility_.Has(tvAutoHide) && active_)
+    HideToTray();
+  return false;  // the taskbar window still minimises as usual
+}
+
+void TTrayIcon::SetVisibility(TTrayVisibilities visibility) {
+  if (visibility == visibility_) return;
+  const TTrayVisibilities before = visibility_;
+  visibility_ = visibility;
+  if (!active_) return;
+  const TTrayVisibilities added = visibility.Minus(before);
+  const TTrayVisibilities removed = before.Minus(visibility);
+  SetTaskListed(visibility.Has(tvVisibleTaskList));
+  if (added.Has(tvAutoHide) && !ApplicationVisible()) HideToTray();
+  if (added.Has(tvVisibleTaskBar))
+    ShowFromTray();
+  else if (removed.Has(tvVisibleTaskBar))
+    HideToTray();
+  if (added.Has(tvAutoHideIcon) && !Application().IsMinimized()) RemoveIcon();
+  if (removed.Has(tvAutoHideIcon) && !Application().IsMinimized()) AddIcon();
+}
+
+void TTrayIcon::SetTaskListed(bool listed) {
+  if (listed == taskListed_) return;
+  taskListed_ = listed;
+  desktop_.registerServiceProcess(!listed);
+}
+
+void TTrayIcon::ShowBalloon(std::string_view title, std::string_view text, TBalloonType kind,
+                            std::uint32_t timeoutMs, bool cancelPrevious) {
+  if (ShellVersion() < kBalloonShell) return;
+  if (cancelPrevious) HideBalloons();
+  balloonStart_ = desktop_.localTimeMilliseconds();
+  balloonLength_ = timeoutMs / 1000;
+  CopyField(record_.szInfoTitle, title, 63);
+  CopyField(record_.szInfo, text, 255);
+  record_.uTimeout = timeoutMs;
+  record_.dwInfoFlags = InfoFlags(kind);
+  Send(nim::Modify, nif::Info);
+  const bool withText = !title.empty() || !text.empty();
+  if (withText)
+    ++pendingBalloons_;
+  else
+    pendingBalloons_ = std::max(0, pendingBalloons_ - 1);
+  if (timeoutMs < 10000 && withText) StartTimer(kBalloonTimer, timeoutMs);
+  if (OnBalloonShow) OnBalloonShow(*this);
+}
+
+void TTrayIcon::HideBalloons() {
+  const int n = pendingBalloons_;
+  for (int i = 0; i <= n; ++i) ShowBalloon({}, {}, TBalloonType::btNone, 5000, false);
+}
+
+void TTrayIcon::SetAnimated(bool animated) {
+  if (animated == animated_) return;
+  animated_ = animated;
+  if (animated_)
+    StartAnimation();
+  else
+    StopAnimation();
+}
+
+void TTrayIcon::SetDelay(std::uint32_t ms) {
+  StopAnimation();
+  delay_ = ms;
+  if (animated_) StartAnimation();
+}
+
+void TTrayIcon::Notification(TComponent& component, Operation operation) {
+  TComponent::Notification(component, operation);
+  if (operation != Operation::Remove) return;
+  if (&component == popupMenu_) popupMenu_ = nullptr;
+  if (&component == dropDownMenu_) dropDownMenu_ = nullptr;
+  if (&component == icons_) {
+    icons_ = nullptr;
+    UpdateIcon();
+  }
+}
+
+}  // namespace zanto
