@@ -8,11 +8,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/settings_form.h"
-#include "app/zanto.h"
-#include "platform/sim/scenario.h"
 #include "platform/sim/sim_desktop.h"
-#include "toolkit/application.h"
+#include "simulation.h"
 
 namespace {
 
@@ -116,22 +113,5 @@ int main(int argc, char** argv) {
   }
   std::istream& script = scriptPath == "-" ? std::cin : file;
 
-  zanto::sim::Trace trace(std::cout);
-  zanto::sim::SimDesktop desktop(options, trace);
-  zanto::sim::Scenario scenario(script, std::cerr);
-  zanto::TfrmSettings* form = nullptr;
-  scenario.SetExitCommand([&] {
-    if (form) form->Application().Guard([&] { form->Exit1Click(); });
-  });
-  desktop.SetLoopDriver([&](zanto::sim::SimDesktop& d) {
-    scenario.Run(d);
-    // The scenario is over but the program is not: take it down without a word.
-    if (!d.QuitRequested()) trace.Mute();
-  });
-  zanto::RunZanto(desktop, [&](zanto::TfrmSettings& f) { form = &f; });
-  form = nullptr;
-  zanto::sim::JsonObject end;
-  end.Add("t", static_cast<std::int64_t>(desktop.Now())).Add("op", "exit");
-  trace.Write(end);
-  return scenario.Status();
+  return zanto::RunSimulation(options, script, std::cout, std::cerr);
 }

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the program over the simulated desktop, and
+# zanto.exe under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+need_packages "${LINUX_PACKAGES[@]}"
+jobs=$(nproc)
+
+echo "== zanto-sim and the tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON >/dev/null
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+echo "== zanto-sim scenarios"
+tools/zanto-sim/check-scenarios.sh build/zanto-sim
+
+if [ -f src/platform/win32/CMakeLists.txt ] && [ -x e2e/run.sh ]; then
+  echo "== zanto.exe under Wine"
+  need_packages "${WINDOWS_PACKAGES[@]}"
+  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=OFF >/dev/null
+  cmake --build build-win -j"$jobs"
+  e2e/check-exe.sh build-win
+  e2e/run.sh build-win
+fi
+echo "== all tests passed"
