@@ -55,5 +55,204 @@ TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
   EXPECT_NE(balloons[0].Get("info"), balloons[1].Get("info"));
 }
 
+TEST_F(Program, TheSameStartTimeGivesTheSameQuotesAndEachPassShowsEveryQuoteOnce) {
+  Quotes(TenQuotes());
+  const std::string script = "wait 1000\nwait " + std::to_string(29ull * 172'800'000) + "\n";
+  const SimRun first = Run(script);
+  EXPECT_EQ(first.lines.size(), Run(script).lines.size());
+  const auto texts = first.BalloonTexts();
+  EXPECT_EQ(texts, Run(script).BalloonTexts());
+  ASSERT_GE(texts.size(), 20u);
+  for (std::size_t pass = 0; pass < 2; ++pass) {
+    const std::set<std::string> shown(texts.begin() + pass * 10, texts.begin() + pass * 10 + 10);
+    EXPECT_EQ(shown.size(), 10u) << "pass " << pass;
+  }
+  sim::SimOptions other = Options();
+  other.utcMillisecondsOfDay += 1;
+  EXPECT_NE(RunSim(other, script).BalloonTexts(), texts);
+}
+
+TEST_F(Program, TellMeMoreShowsTheNextQuoteAtOnceAndTwiceWithinTenMillisecondsOnlyOnce) {
+  Quotes(TenQuotes());
+  const SimRun run =
+      Run("wait 1000\nmenu ellmemoreZanto1\ntray contextmenu\nwait 5\nmenu ellmemoreZanto1\n"
+          "tray contextmenu\nwait 5\nwait 86399999\n");
+  const auto balloons = run.Shell("NIM_MODIFY");
+  ASSERT_EQ(balloons.size(), 2u) << "the second command left the countdown running";
+  EXPECT_EQ(balloons[1].Number("t"), 1010);
+  EXPECT_TRUE(run.Ops("window").empty()) << "the window is not shown";
+}
+
+TEST_F(Program, QuotesFileProblemsAreReportedOnceAndTheProgramGoesOn) {
+  {
+    const SimRun run = Run("wait 1000\nmenu Settings1\ntray contextmenu\ndump\n");
+    ASSERT_EQ(run.BalloonTexts().size(), 1u);
+    EXPECT_EQ(run.BalloonTexts()[0], "Ai. Quotes.txt could not be found!");
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+    EXPECT_EQ(run.Ops("dump")[0].Number("rows"), 1);
+  }
+  {
+    sim::SimOptions locked = Options();
+    locked.failOpen = true;
+    Quotes(TenQuotes());
+    const SimRun run = RunSim(locked, "wait 1000\nmenu Settings1\ntray contextmenu\ndump\n");
+    const auto boxes = run.Ops("errorbox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Get("caption"), "Zanto");
+    EXPECT_EQ(boxes[0].Get("text"), "Cannot open file " + dir.File("quotes.txt") + ".");
+    EXPECT_TRUE(run.BalloonTexts().empty()) << "no quotes, no balloon";
+    EXPECT_EQ(run.Ops("dump")[0].Number("rows"), 0);
+    EXPECT_EQ(run.Ops("window").size(), 1u) << "the program went on";
+  }
+  {
+    sim::SimOptions failing = Options();
+    failing.failReadAfter = 5;
+    const SimRun run = RunSim(failing, "wait 1000\n");
+    ASSERT_EQ(run.Ops("errorbox").size(), 1u);
+    EXPECT_EQ(run.Ops("errorbox")[0].Get("text"),
+              "Cannot read file " + dir.File("quotes.txt") + ".");
+    EXPECT_TRUE(run.BalloonTexts().empty()) << "partly read text is never shown";
+  }
+  {
+    Quotes("");
+    const SimRun run = Run("wait 1000\nmenu ellmemoreZanto1\ntray contextmenu\nwait 10\n");
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+    EXPECT_TRUE(run.BalloonTexts().empty());
+  }
+}
+
+TEST_F(Program, TheQuotesPageListsEveryLineInFileOrderAndBalloonsCutLongQuotes) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i)
+    text += (i % 7 == 3 ? std::string() : "Line " + std::to_string(i)) + "\n";
+  text.replace(0, 6, std::string(300, 'x') + "\n");
+  Quotes(text);
+  const SimRun run = Run("menu Settings1\ntray contextmenu\npage 1\ndump\nwait 1000\n");
+  const TraceLine dump = run.Ops("dump")[0];
+  EXPECT_EQ(dump.Number("rows"), 1001);
+  EXPECT_EQ(dump.Number("page"), 1);
+  EXPECT_NE(dump.Get("firstRows").find("\"" + std::string(300, 'x') + "\",\"\",\"Line 1\""),
+            std::string::npos)
+      << "rows hold whole quotes, empty lines as empty rows";
+}
+
+TEST_F(Program, TheWindowComesFromTheTrayOnTheChosenPageAndGoesBackByEveryWay) {
+  Quotes(TenQuotes());
+  const SimRun run =
+      Run("menu AboutZanto1\ntray contextmenu\n"      // first show: About, restored
+          "menu Settings1\ntray contextmenu\ndump\n"  // visible: only the page changes
+          "close\ndump\n"
+          "menu Settings1\ntray contextmenu\nminimize\n"
+          "menu Settings1\ntray contextmenu\nclick BitBtn1\n"
+          "menu Settings1\ntray contextmenu\nclick BitBtn2\n"
+          "menu Settings1\ntray contextmenu\nkey escape\ndump\nkey enter\ndump\n");
+  const auto windows = run.Ops("window");
+  ASSERT_EQ(windows.size(), 10u);
+  EXPECT_EQ(windows[0].Get("do"), "show");
+  EXPECT_EQ(windows[0].Get("state"), "normal");
+  EXPECT_EQ(windows[0].Number("page"), 2);
+  for (std::size_t i = 1; i < windows.size(); i += 2) EXPECT_EQ(windows[i].Get("do"), "hide");
+  EXPECT_EQ(windows[2].Number("page"), 0);
+  const auto dumps = run.Ops("dump");
+  EXPECT_EQ(dumps[0].Number("page"), 0);
+  EXPECT_EQ(dumps[0].Get("visible"), "true");
+  EXPECT_EQ(dumps[1].Get("visible"), "false");
+  EXPECT_EQ(dumps[2].Get("visible"), "true") << "Escape does nothing";
+  EXPECT_EQ(dumps[3].Get("visible"), "false") << "Enter presses OK";
+  // The first show gives the application its taskbar entry: minimise, show, restore.
+  const auto taskbar = run.Ops("taskbar");
+  ASSERT_GE(taskbar.size(), 5u);
+  EXPECT_EQ(taskbar[2].Get("do"), "minimize");
+  EXPECT_EQ(taskbar[3].Get("do"), "show");
+  EXPECT_EQ(taskbar[4].Get("do"), "restore");
+  EXPECT_FALSE(run.Exited()) << "hiding never ends the program";
+}
+
+TEST_F(Program, TheStartShowStateDecidesHowTheWindowFirstComesUp) {
+  Quotes(TenQuotes());
+  for (const auto& [show, state] : {std::pair{3, "maximized"}, {7, "normal"}, {1, "normal"}}) {
+    sim::SimOptions o = Options();
+    o.showCommand = show;
+    const SimRun run = RunSim(o, "menu Settings1\ntray contextmenu\n");
+    ASSERT_EQ(run.Ops("window").size(), 1u);
+    EXPECT_EQ(run.Ops("window")[0].Get("state"), state) << "show command " << show;
+    EXPECT_TRUE(run.Ops("window")[0].Number("t") == 0);
+  }
+}
+
+TEST_F(Program, ExitEndsTheProgramFromEitherStateAndRemovesTheIcon) {
+  Quotes(TenQuotes());
+  for (const char* script : {"wait 1000\nmenu Exit1\ntray contextmenu\nwait 1000\n",
+                             "menu Settings1\ntray contextmenu\nexit\nwait 1000\n"}) {
+    const SimRun run = Run(script);
+    ASSERT_TRUE(run.Exited()) << script;
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[run.lines.size() - 2].Get("msg"), "NIM_DELETE");
+    EXPECT_EQ(run.Shell("NIM_DELETE").size(), 1u);
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+  }
+}
+
+TEST_F(Program, TheSessionEndIsNeverRefusedAndEndsTheProgramWithNothingShown) {
+  Quotes(TenQuotes());
+  for (const char* before : {"", "menu Settings1\ntray contextmenu\n"}) {
+    const SimRun run = Run(std::string(before) + "queryendsession\ndump\nendsession\n");
+    const auto answers = run.Ops("endsession");
+    ASSERT_EQ(answers.size(), 3u) << "every window answers";
+    for (const auto& a : answers) EXPECT_EQ(a.Number("answer"), 1);
+    EXPECT_EQ(run.Ops("dump")[0].Get("visible"), *before ? "true" : "false")
+        << "the query hides nothing";
+    EXPECT_EQ(run.Shell("NIM_DELETE").size(), 1u);
+    EXPECT_TRUE(run.Exited());
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+  }
+  const SimRun cancelled = Run("queryendsession\n");
+  EXPECT_FALSE(cancelled.Exited()) << "a query alone ends nothing";
+}
+
+TEST_F(Program, OlderShellsAndAnUnreadableVersionGetTheShortRecordAndNoBalloons) {
+  Quotes(TenQuotes());
+  for (std::optional<std::uint32_t> version :
+       {std::optional<std::uint32_t>(0x40047), std::optional<std::uint32_t>()}) {
+    sim::SimOptions o = Options();
+    o.shellVersion = version;
+    const SimRun run = RunSim(o, "wait 1000\ntray rbuttondown\ntray rbuttonup\ntray contextmenu\n");
+    EXPECT_EQ(run.lines[0].Number("cbSize"), 88);
+    EXPECT_TRUE(run.Shell("NIM_SETVERSION").empty());
+    EXPECT_TRUE(run.Shell("NIM_MODIFY").empty());
+    EXPECT_EQ(run.Ops("popup").size(), 2u) << "the button's release and the request each open it";
+  }
+}
+
+TEST_F(Program, WithNoTimersLeftTheUserIsToldAndTheProgramGoesOn) {
+  Quotes(TenQuotes());
+  sim::SimOptions o = Options();
+  o.timerLimit = 0;
+  const SimRun run = RunSim(o, "wait 5000\nmenu Settings1\ntray contextmenu\n");
+  ASSERT_EQ(run.Ops("errorbox").size(), 1u);
+  EXPECT_EQ(run.Ops("errorbox")[0].Get("text"), "Not enough timers available.");
+  EXPECT_EQ(run.Ops("window").size(), 1u);
+}
+
+TEST_F(Program, BetweenTwoQuotesNothingWakesTheProgram) {
+  Quotes(TenQuotes());
+  std::uint64_t ticks = 0;
+  const SimRun run = RunSim(Options(), "wait " + std::to_string(30ull * 86'400'000) + "\n",
+                            [&](const sim::SimDesktop& d) { ticks = d.TimerTicks(); });
+  EXPECT_EQ(ticks, run.BalloonTexts().size());
+  EXPECT_GE(ticks, 15u);
+}
+
+TEST_F(Program, ABadScenarioLineStopsWithStatusTwoNamingTheLine) {
+  Quotes(TenQuotes());
+  for (const char* bad : {"jump 5", "wait soon", "tray 1x", "click Nothing", "page 3", "key space",
+                          "tray contextmenu shift,hyper"}) {
+    const SimRun run = Run(std::string("wait 1000\n# fine\n\n") + bad + "\nwait 1000\n");
+    EXPECT_EQ(run.status, 2) << bad;
+    EXPECT_NE(run.errors.find("line 4"), std::string::npos) << run.errors;
+    EXPECT_EQ(run.BalloonTexts().size(), 1u) << "the lines before it ran";
+  }
+}
+
 }  // namespace
 }  // namespace zanto::test

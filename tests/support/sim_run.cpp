@@ -18,8 +18,10 @@ std::size_t FindValue(const std::string& text, const std::string& key) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
       continue;
     }
     if (c == '{' || c == '[') ++depth;
