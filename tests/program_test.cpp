@@ -190,6 +190,9 @@ TEST_F(Program, ExitEndsTheProgramFromEitherStateAndRemovesTheIcon) {
     EXPECT_EQ(run.lines[run.lines.size() - 2].Get("msg"), "NIM_DELETE");
     EXPECT_EQ(run.Shell("NIM_DELETE").size(), 1u);
     EXPECT_TRUE(run.Ops("errorbox").empty());
+    const auto windows = run.Ops("window");
+    EXPECT_TRUE(windows.empty() || windows.back().Get("do") == "hide")
+        << "a shown window goes with the program";
   }
 }
 

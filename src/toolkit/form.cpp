@@ -40,8 +40,10 @@ TForm::TForm(TApplication& app, platform::FormDef def)
 
 TForm::~TForm() {
   if (created_) app_.Guard([&] { DoDestroy(); });
-  DestroyComponents();
+  // The window goes first, then what it owns: the user sees it vanish before the icon does.
+  native_.reset();
   controls_.clear();
+  DestroyComponents();
 }
 
 void TForm::FinishCreation() {
@@ -55,7 +57,7 @@ void TForm::FinishCreation() {
 }
 
 void TForm::Show() {
-  if (visible_) return;
+  if (visible_ || !native_) return;
   visible_ = true;
   // A window that was to start minimised comes up restored the first time it is shown.
   if (state_ == platform::WindowState::Minimized) state_ = platform::WindowState::Normal;
@@ -64,7 +66,7 @@ void TForm::Show() {
 }
 
 void TForm::Hide() {
-  if (!visible_) return;
+  if (!visible_ || !native_) return;
   visible_ = false;
   native_->setVisible(false);
 }
@@ -72,7 +74,7 @@ void TForm::Hide() {
 void TForm::SetWindowState(platform::WindowState state) {
   if (state == state_) return;
   state_ = state;
-  if (visible_) native_->setWindowState(state_);
+  if (visible_ && native_) native_->setWindowState(state_);
 }
 
 void TForm::Close() {
@@ -90,16 +92,16 @@ void TForm::SetClientSize(int width, int height) {
   for (std::size_t i = 0; i < bounds.size(); ++i) {
     if (bounds[i] == bounds_[i]) continue;
     bounds_[i] = bounds[i];
-    native_->setBounds(static_cast<int>(i), bounds[i]);
+    if (native_) native_->setBounds(static_cast<int>(i), bounds[i]);
   }
 }
 
 void TForm::PageChanged(TPageControl& control) {
-  native_->setActivePage(control.Index(), control.ActivePageIndex());
+  if (native_) native_->setActivePage(control.Index(), control.ActivePageIndex());
 }
 
 void TForm::RowsChanged(TListView& control) {
-  native_->setRowCount(control.Index(), control.RowCount());
+  if (native_) native_->setRowCount(control.Index(), control.RowCount());
 }
 
 void TForm::ClickButton(int index) {

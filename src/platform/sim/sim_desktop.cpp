@@ -138,6 +138,7 @@ class SimDesktop::Form final : public platform::NativeForm {
   ~Form() override {
     desktop_.form_ = nullptr;
     desktop_.RemoveWindow(id_);
+    desktop_.UpdateMainWindow();  // a shown window vanishes with it
   }
   WindowId id() const override { return id_; }
   void setVisible(bool visible) override {
