@@ -1,0 +1,237 @@
+// The quote engine: cutting the file into quotes, finding and reading the file, and the
+// shuffled deck.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+#include <sstream>
+
+#include "platform/sim/sim_desktop.h"
+#include "quotes/quote_deck.h"
+#include "quotes/quote_file.h"
+#include "quotes/quote_list.h"
+#include "support/temp_dir.h"
+#include "toolkit/exceptions.h"
+
+namespace zanto {
+namespace {
+
+std::vector<std::string> Lines(std::string_view bytes) {
+  const QuoteList list = QuoteList::FromFileBytes(std::string(bytes));
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < list.Count(); ++i) out.emplace_back(list[i]);
+  return out;
+}
+
+using Quotes = std::vector<std::string>;
+
+// The message a failure carries, or "" when the call did not fail that way.
+template <class E, class F>
+std::string FailureOf(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return {};
+}
+
+TEST(QuoteList, EveryKindOfLineBreakCutsTheSameWay) {
+  const Quotes three{"one", "two", "three"};
+  EXPECT_EQ(Lines("one\r\ntwo\r\nthree"), three);
+  EXPECT_EQ(Lines("one\r\ntwo\r\nthree\r\n"), three) << "a final break adds no line";
+  EXPECT_EQ(Lines("one\ntwo\nthree\n"), three);
+  EXPECT_EQ(Lines("one\rtwo\rthree\r"), three);
+  EXPECT_EQ(Lines("one\rtwo\nthree\r\n"), three);
+
+  EXPECT_EQ(Lines("one\r\n\r\nthree"), (Quotes{"one", "", "three"}));
+  EXPECT_EQ(Lines("one\n\nthree\n"), (Quotes{"one", "", "three"}));
+  EXPECT_EQ(Lines("a\r\r\n"), (Quotes{"a", ""})) << "CR, then CR LF";
+  EXPECT_EQ(Lines("a\n\r"), (Quotes{"a", ""})) << "LF then CR is two breaks";
+  EXPECT_EQ(Lines("a\r\n\n"), (Quotes{"a", ""}));
+  EXPECT_EQ(Lines("\r\n"), (Quotes{""}));
+  EXPECT_EQ(Lines("\n\n"), (Quotes{"", ""}));
+  EXPECT_EQ(Lines(""), Quotes{});
+  EXPECT_EQ(Lines("single"), (Quotes{"single"}));
+}
+
+TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
+  EXPECT_EQ(Lines("  padded  \r\n\t# not a comment \\n"),
+            (Quotes{"  padded  ", "\t# not a comment \\n"}));
+  EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"\xEF\xBB\xBFwith mark", "next"}));
+  EXPECT_EQ(Lines("caf\xE9\r\n\x80\xFF"), (Quotes{"caf\xE9", "\x80\xFF"}));
+
+  using namespace std::string_literals;
+  EXPECT_EQ(Lines("one\r\ntw\0o\r\nthree"s), (Quotes{"one", "tw"}));
+  EXPECT_EQ(Lines("one\r\n\0two"s), (Quotes{"one"}));
+  EXPECT_EQ(Lines("one\r\0\nthree"s), (Quotes{"one"}));
+  EXPECT_EQ(Lines("\0one\r\ntwo"s), Quotes{});
+
+  // Long lines with breaks at every offset within a run of eight bytes, and bytes whose
+  // high bit is set next to them.
+  std::string text;
+  Quotes expected;
+  for (int i = 0; i < 40; ++i) {
+    std::string quote(static_cast<std::size_t>(i), static_cast<char>(i % 2 ? '\x8d' : 'q'));
+    expected.push_back(quote);
+    text += quote + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+  }
+  EXPECT_EQ(Lines(text), expected);
+
+  const QuoteList single = QuoteList::Single(kQuotesNotFound);
+  ASSERT_EQ(single.Count(), 1u);
+  EXPECT_EQ(single[0], "Ai. Quotes.txt could not be found!");
+}
+
+TEST(QuotesPath, ThePathIsTheExecutablesDirectoryAndTheWorkingDirectoryPlaysNoPart) {
+  EXPECT_EQ(QuotesFilePath("C:\\Program Files\\Zanto\\zanto.exe", "\\:"),
+            "C:\\Program Files\\Zanto\\quotes.txt");
+  EXPECT_EQ(QuotesFilePath("C:zanto.exe", "\\:"), "C:quotes.txt");
+  EXPECT_EQ(QuotesFilePath("C:\\dir\\sub/zanto.exe", "\\:"), "C:\\dir\\quotes.txt");
+  EXPECT_EQ(QuotesFilePath("\\\\server\\share\\zanto.exe", "\\:"), "\\\\server\\share\\quotes.txt");
+  EXPECT_EQ(QuotesFilePath("/opt/zanto/bin/zanto", "/"), "/opt/zanto/bin/quotes.txt");
+  EXPECT_EQ(QuotesFilePath("/zanto", "/"), "/quotes.txt");
+  EXPECT_EQ(QuotesFilePath("zanto.exe", "/"), "quotes.txt");
+  EXPECT_EQ(QuotesFilePath("zanto.exe", "\\:"), "quotes.txt");
+  EXPECT_EQ(QuotesFilePath("", "/"), "quotes.txt");
+}
+
+// A simulated desktop whose executable lies in a folder of the test's own.
+class QuotesFile : public ::testing::Test {
+ protected:
+  sim::SimDesktop& Desktop(sim::SimOptions options = {}) {
+    options.executablePath = dir.File("zanto.exe");
+    desktop_ = std::make_unique<sim::SimDesktop>(options, trace_);
+    return *desktop_;
+  }
+  std::string Path() const { return dir.File("quotes.txt"); }
+
+  test::TempDir dir;
+
+ private:
+  std::ostringstream out_;
+  sim::Trace trace_{out_};
+  std::unique_ptr<sim::SimDesktop> desktop_;
+};
+
+TEST_F(QuotesFile, OnlyAFileWithADosDateCountsAsThere) {
+  auto& desktop = Desktop();
+  EXPECT_FALSE(QuotesFileExists(desktop, Path()));
+
+  std::filesystem::create_directory(Path());
+  EXPECT_FALSE(QuotesFileExists(desktop, Path())) << "a directory of that name";
+  std::filesystem::remove(Path());
+
+  dir.Write("quotes.txt", "x\r\n");
+  EXPECT_TRUE(QuotesFileExists(desktop, Path()));
+  for (const auto& [year, there] : {std::pair{1979, false}, std::pair{1980, true},
+                                    std::pair{2107, true}, std::pair{2108, false}}) {
+    dir.SetYear("quotes.txt", year);
+    EXPECT_EQ(QuotesFileExists(desktop, Path()), there) << year;
+  }
+}
+
+TEST_F(QuotesFile, LoadingReadsTheFileOrSaysWhyNot) {
+  const QuoteList missing = LoadQuoteList(Desktop());
+  ASSERT_EQ(missing.Count(), 1u);
+  EXPECT_EQ(missing[0], "Ai. Quotes.txt could not be found!");
+
+  dir.Write("quotes.txt", "first\r\nsecond\r\n");
+  const QuoteList loaded = LoadQuoteList(Desktop());
+  ASSERT_EQ(loaded.Count(), 2u);
+  EXPECT_EQ(loaded[1], "second");
+
+  dir.SetYear("quotes.txt", 1979);
+  EXPECT_EQ(LoadQuoteList(Desktop())[0], "Ai. Quotes.txt could not be found!")
+      << "a file without a DOS date is not there";
+  dir.SetYear("quotes.txt", 2000);
+
+  sim::SimOptions failOpen;
+  failOpen.failOpen = true;
+  EXPECT_EQ(FailureOf<EFOpenError>([&] { LoadQuoteList(Desktop(failOpen)); }),
+            "Cannot open file " + Path());
+
+  sim::SimOptions failRead;
+  failRead.failReadAfter = 4;
+  EXPECT_EQ(FailureOf<EReadError>([&] { LoadQuoteList(Desktop(failRead)); }),
+            "Cannot read file " + Path());
+  failRead.failReadAfter = 1000;  // more than the file holds
+  EXPECT_EQ(LoadQuoteList(Desktop(failRead)).Count(), 2u);
+
+  dir.Write("quotes.txt", "");
+  EXPECT_TRUE(LoadQuoteList(Desktop()).Empty()) << "an empty file is no quotes at all";
+}
+
+// The shuffle as the deck must do it, on a plain vector with a generator of its own.
+std::vector<std::uint32_t> ReferenceShuffle(std::size_t n, std::uint32_t& state) {
+  std::vector<std::uint32_t> deck(n);
+  std::iota(deck.begin(), deck.end(), 0u);
+  auto below = [&](std::uint64_t limit) {
+    state = static_cast<std::uint32_t>((std::uint64_t{state} * 134775813u + 1u) & 0xFFFFFFFFu);
+    return static_cast<std::size_t>((std::uint64_t{state} * limit) >> 32);
+  };
+  if (n == 0) return deck;
+  for (std::size_t pass = 0; pass < 2 * n + 1; ++pass) {
+    const std::size_t a = below(n);
+    const std::size_t b = below(n);
+    std::swap(deck[a], deck[b]);
+  }
+  return deck;
+}
+
+std::vector<std::uint32_t> Contents(const TQuoteDeck& deck) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t i = 0; i < deck.Count(); ++i) out.push_back(deck.At(i));
+  return out;
+}
+
+TEST(QuoteDeck, ARefillIsEveryPositionOnceInTheOrderOfTheFixedExchanges) {
+  for (const std::size_t n : {1u, 2u, 3u, 10u, 257u}) {
+    for (const std::uint32_t seed : {0u, 45'296'789u}) {
+      RandomSource random;
+      random.Seed(seed);
+      TQuoteDeck deck;
+      deck.Refill(n, random);
+      std::uint32_t state = seed;
+      EXPECT_EQ(Contents(deck), ReferenceShuffle(n, state)) << n << " quotes, seed " << seed;
+      EXPECT_EQ(random.State(), state) << "exactly two draws for each of 2n+1 passes";
+
+      std::vector<std::uint32_t> sorted = Contents(deck);
+      std::sort(sorted.begin(), sorted.end());
+      std::vector<std::uint32_t> all(n);
+      std::iota(all.begin(), all.end(), 0u);
+      EXPECT_EQ(sorted, all);
+    }
+  }
+
+  RandomSource random;
+  random.Seed(7);
+  TQuoteDeck deck;
+  deck.Refill(0, random);
+  EXPECT_TRUE(deck.Empty());
+  EXPECT_EQ(random.State(), 7u) << "nothing to shuffle, nothing drawn";
+}
+
+TEST(QuoteDeck, EachTakeIsTheFrontUntilTheDeckRunsOut) {
+  RandomSource random;
+  random.Seed(45'296'789);
+  TQuoteDeck deck;
+  for (int pass = 0; pass < 2; ++pass) {
+    deck.Refill(5, random);
+    const std::vector<std::uint32_t> order = Contents(deck);
+    std::vector<std::uint32_t> taken;
+    while (!deck.Empty()) {
+      EXPECT_EQ(deck.At(0), order[taken.size()]);
+      taken.push_back(deck.TakeFront());
+      EXPECT_EQ(deck.Count(), 5 - taken.size());
+    }
+    EXPECT_EQ(taken, order);
+  }
+  EXPECT_EQ(FailureOf<EListError>([&] { deck.TakeFront(); }), "List index out of bounds (0)");
+  deck.Refill(3, random);
+  EXPECT_EQ(FailureOf<EListError>([&] { deck.At(3); }), "List index out of bounds (3)");
+}
+
+}  // namespace
+}  // namespace zanto
