@@ -682,36 +682,33 @@ platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path, st
   // this system comes to opening it with other writers denied.
   const bool leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
   if (!leased && (errno == EAGAIN || errno == EBUSY)) return platform::ReadResult::CannotOpen;
+  // Reserved, not resized: the text is written once, by the copy out of each chunk, instead
+  // of being zero-filled first. The size is only a hint; the file is read to its end.
   bytes.clear();
-  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
-  std::size_t used = 0;
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[1 << 16];
   platform::ReadResult result = platform::ReadResult::Ok;
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
-    std::size_t want = bytes.size() - used;
+    std::size_t want = sizeof chunk;
     if (options_.failReadAfter) {
-      if (used >= *options_.failReadAfter) {
+      if (bytes.size() >= *options_.failReadAfter) {
         result = platform::ReadResult::CannotRead;
         break;
       }
-      want = std::min(want, *options_.failReadAfter - used);
+      want = std::min(want, *options_.failReadAfter - bytes.size());
     }
-    const ssize_t got = ::read(fd.get(), bytes.data() + used, want);
+    const ssize_t got = ::read(fd.get(), chunk, want);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       result = platform::ReadResult::CannotRead;
       break;
     }
     if (got == 0) break;
-    used += static_cast<std::size_t>(got);
+    bytes.append(chunk, static_cast<std::size_t>(got));
   }
   if (leased) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-  if (result != platform::ReadResult::Ok) {
-    bytes.clear();
-    return result;
-  }
-  bytes.resize(used);
-  return platform::ReadResult::Ok;
+  if (result != platform::ReadResult::Ok) bytes.clear();
+  return result;
 }
 
 }  // namespace zanto::sim

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Draws the program icon (a speech bubble with a Z) at 16 x 16 and 32 x 32 and writes
+# res/zanto.ico. Needs ImageMagick 6 (`convert`). The .ico is committed; run this only to
+# change the picture.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+convert_bin=/usr/bin/convert
+[ -x "$convert_bin" ] || convert_bin=convert
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+fill='#FFD75E'
+ink='#4A3200'
+
+# Each size is drawn on its own grid so that the small one stays sharp.
+"$convert_bin" -size 32x32 xc:none \
+  -fill "$fill" -stroke "$ink" -strokewidth 2 \
+  -draw "polygon 7,18 6,30 17,18" \
+  -draw "roundrectangle 1,2 30,21 7,7" \
+  -stroke none -draw "polygon 8,17 7.5,27 15.5,17" \
+  -fill none -stroke "$ink" -strokewidth 2 \
+  -draw "line 10,7 21,7" -draw "line 20,8 11,15" -draw "line 10,16 21,16" \
+  "$tmp/32.png"
+
+"$convert_bin" -size 16x16 xc:none +antialias \
+  -fill "$fill" -stroke "$ink" -strokewidth 1 \
+  -draw "polygon 3,9 3,15 8,9" \
+  -draw "roundrectangle 0,1 15,10 3,3" \
+  -stroke none -draw "polygon 4,9 4,13 7,9" \
+  -fill none -stroke "$ink" -strokewidth 1 \
+  -draw "polyline 5,3 10,3 5,8 10,8" \
+  "$tmp/16.png"
+
+"$convert_bin" "$tmp/16.png" "$tmp/32.png" "$here/zanto.ico"
+"$convert_bin" "$tmp/32.png" -scale 400% "$tmp/preview32.png"
+echo "wrote $here/zanto.ico"

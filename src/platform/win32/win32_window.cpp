@@ -1,0 +1,54 @@
+#include "platform/win32/win32_window.h"
+
+#include <stdexcept>
+
+namespace zanto::platform::win32 {
+
+WindowObject::~WindowObject() = default;
+
+void WindowObject::Destroyer::operator()(HWND window) const noexcept {
+  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  DestroyWindow(window);
+}
+
+void WindowObject::create(DWORD exStyle, const std::string& className, const std::string& caption,
+                          DWORD style, int x, int y, int width, int height, HWND parent) {
+  HWND window = CreateWindowExA(exStyle, className.c_str(), caption.c_str(), style, x, y, width,
+                                height, parent, nullptr, GetModuleHandleA(nullptr), this);
+  if (!window) throw std::runtime_error(systemMessage(GetLastError()));
+  window_.reset(window);
+}
+
+LRESULT WindowObject::attach(HWND window) noexcept {
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  return TRUE;
+}
+
+LRESULT CALLBACK WindowObject::Procedure(HWND window, UINT msg, WPARAM wParam,
+                                         LPARAM lParam) noexcept {
+  if (msg == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    if (auto* self = static_cast<WindowObject*>(create->lpCreateParams)) self->attach(window);
+  }
+  auto* self = reinterpret_cast<WindowObject*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  return self->onMessage(window, msg, wParam, lParam);
+}
+
+std::string systemMessage(DWORD error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message;
+  if (length && text) message.assign(text, length);
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.'))
+    message.pop_back();
+  if (message.empty()) message = "System error " + std::to_string(error);
+  return message;
+}
+
+}  // namespace zanto::platform::win32
