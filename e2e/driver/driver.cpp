@@ -1,0 +1,526 @@
+// zanto-driver: drives a running zanto.exe from outside, as a user and the shell would, and
+// reads back what a user would see. One command per run; e2e/run.sh strings them together.
+//
+//   zanto-driver COMMAND [ARGS...]
+//
+// Every command prints what it did and saw, one line each, and exits 0 when what it was
+// asked to check holds, 1 when it does not, 2 on bad usage. Every wait is bounded.
+#include <windows.h>
+// Needs the types of <windows.h>.
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+constexpr const char* kTrayClass = "TTrayIconWindow";
+constexpr const char* kFormClass = "TfrmSettings";
+constexpr const char* kTaskbarClass = "TApplication";
+constexpr UINT kIconCallback = WM_USER + 1;
+constexpr UINT kIconId = 1;
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+Handle ownHandle(HANDLE handle) {
+  return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+double nowMs() {
+  static const double frequency = [] {
+    LARGE_INTEGER f{};
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart) / 1000.0;
+  }();
+  LARGE_INTEGER t{};
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / frequency;
+}
+
+// Polls until `done` holds or the time is up; true when it held.
+bool waitUntil(const std::function<bool()>& done, double timeoutMs, DWORD pollMs = 20) {
+  const double end = nowMs() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    if (nowMs() >= end) return false;
+    Sleep(pollMs);
+  }
+}
+
+std::string windowText(HWND window) {
+  char text[1024] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, 2000, &length))
+    return {};
+  return std::string(text, std::min<std::size_t>(length, sizeof text - 1));
+}
+
+std::string className(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+DWORD processOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+HWND trayWindow() {
+  return FindWindowA(kTrayClass, nullptr);
+}
+HWND formWindow() {
+  return FindWindowA(kFormClass, nullptr);
+}
+HWND taskbarWindow() {
+  return FindWindowA(kTaskbarClass, nullptr);
+}
+
+std::vector<HWND> topLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+  std::vector<HWND> windows;
+  EnumChildWindows(
+      parent,
+      [](HWND w, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+HWND childOfClass(HWND parent, const char* name) {
+  for (HWND w : childWindows(parent))
+    if (className(w) == name) return w;
+  return nullptr;
+}
+
+// The shell's balloon: a visible balloon-style tooltip of explorer's.
+HWND visibleBalloon() {
+  for (HWND w : topLevelWindows())
+    if (IsWindowVisible(w) && className(w) == "tooltips_class32" &&
+        (GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
+      return w;
+  return nullptr;
+}
+
+// Asks the shell to change nothing about the program's icon: it says yes only while the
+// icon is there.
+bool iconPresent(HWND tray) {
+  NOTIFYICONDATAA record{};
+  record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  record.hWnd = tray;
+  record.uID = kIconId;
+  record.uFlags = 0;
+  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+HWND visibleMenu() {
+  HWND menu = FindWindowA("#32768", nullptr);
+  return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+HWND errorBoxOf(DWORD pid) {
+  for (HWND w : topLevelWindows())
+    if (IsWindowVisible(w) && className(w) == "#32770" && processOf(w) == pid &&
+        windowText(w) == "Zanto")
+      return w;
+  return nullptr;
+}
+
+std::string errorBoxText(HWND box) {
+  for (HWND w : childWindows(box))
+    if (className(w) == "Static") {
+      std::string text = windowText(w);
+      if (!text.empty()) return text;
+    }
+  return {};
+}
+
+void postKey(HWND window, UINT vk) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageA(window, WM_KEYDOWN, vk, scan | 1);
+  PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1LL << 30) | (1LL << 31));
+}
+
+// What a user of the program can see, as key=value pairs.
+std::map<std::string, std::string> observe() {
+  std::map<std::string, std::string> s;
+  HWND tray = trayWindow();
+  s["running"] = tray ? "1" : "0";
+  s["icon"] = tray && iconPresent(tray) ? "1" : "0";
+  HWND taskbar = taskbarWindow();
+  s["taskbar_visible"] = taskbar && IsWindowVisible(taskbar) ? "1" : "0";
+  s["taskbar_caption"] = taskbar ? windowText(taskbar) : "";
+  HWND form = formWindow();
+  s["form_visible"] = form && IsWindowVisible(form) ? "1" : "0";
+  s["form_caption"] = form ? windowText(form) : "";
+  s["form_iconic"] = form && IsIconic(form) ? "1" : "0";
+  HWND tabs = form ? childOfClass(form, WC_TABCONTROLA) : nullptr;
+  s["page"] = tabs ? std::to_string(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)) : "";
+  s["pages"] = tabs ? std::to_string(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0)) : "";
+  HWND list = form ? childOfClass(form, WC_LISTVIEWA) : nullptr;
+  s["rows"] = list ? std::to_string(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : "";
+  s["list_visible"] = list && IsWindowVisible(list) ? "1" : "0";
+  HWND balloon = visibleBalloon();
+  s["balloon"] = balloon ? windowText(balloon) : "";
+  return s;
+}
+
+void printState(const std::map<std::string, std::string>& s) {
+  for (const auto& [key, value] : s) std::printf("  %s=%s\n", key.c_str(), value.c_str());
+}
+
+int fail(const char* format, const std::string& detail = {}) {
+  std::printf("FAIL: ");
+  std::printf(format, detail.c_str());
+  std::printf("\n");
+  return 1;
+}
+
+HANDLE launch(const std::string& exe) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::string commandLine = "\"" + exe + "\"";
+  // Started from elsewhere: the program must find its quotes beside itself, not here.
+  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\",
+                      &startup, &process))
+    return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+std::string directoryOf(const std::string& path) {
+  char full[MAX_PATH * 4] = {};
+  GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string dir = full;
+  const auto slash = dir.find_last_of("\\:");
+  return slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
+}
+
+// --- Commands ---------------------------------------------------------------------------
+
+// launch EXE [--balloon]: starts the program and waits for its tray window (and its first
+// balloon).
+int cmdLaunch(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  if (trayWindow()) return fail("a program with a tray window is already running");
+  const double start = nowMs();
+  Handle process(launch(args[0]));
+  if (!process) return fail("cannot start %s", args[0]);
+  HWND tray = nullptr;
+  if (!waitUntil([&] { return (tray = trayWindow()) != nullptr; }, 20000))
+    return fail("no TTrayIconWindow within 20 s");
+  const double trayAt = nowMs();
+  std::printf("tray window after %.0f ms (pid %lu)\n", trayAt - start,
+              static_cast<unsigned long>(processOf(tray)));
+  const bool wantBalloon = args.size() > 1 && args[1] == "--balloon";
+  if (!wantBalloon) return 0;
+  HWND balloon = nullptr;
+  if (!waitUntil([&] { return (balloon = visibleBalloon()) != nullptr; }, 15000))
+    return fail("no balloon within 15 s of the tray window");
+  std::printf("first balloon after %.0f ms from the tray window: \"%s\"\n", nowMs() - trayAt,
+              windowText(balloon).c_str());
+  return 0;
+}
+
+// state: prints what a user sees.
+int cmdState(const std::vector<std::string>&) {
+  printState(observe());
+  return 0;
+}
+
+// wait KEY=VALUE... [--timeout MS]: until every pair holds; prints the time it took.
+int cmdWait(const std::vector<std::string>& args) {
+  double timeout = 10000;
+  std::vector<std::pair<std::string, std::string>> wanted;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--timeout" && i + 1 < args.size()) {
+      timeout = std::atof(args[++i].c_str());
+      continue;
+    }
+    const auto eq = args[i].find('=');
+    if (eq == std::string::npos) return 2;
+    wanted.emplace_back(args[i].substr(0, eq), args[i].substr(eq + 1));
+  }
+  const double start = nowMs();
+  std::map<std::string, std::string> seen;
+  const bool held = waitUntil(
+      [&] {
+        seen = observe();
+        for (const auto& [key, value] : wanted)
+          if (seen[key] != value) return false;
+        return true;
+      },
+      timeout);
+  if (!held) {
+    printState(seen);
+    std::string want;
+    for (const auto& [key, value] : wanted) want += " " + key + "=" + value;
+    return fail("not seen within the time:%s", want);
+  }
+  std::string got;
+  for (const auto& [key, value] : wanted) got += " " + key + "=" + value;
+  std::printf("seen after %.0f ms:%s\n", nowMs() - start, got.c_str());
+  return 0;
+}
+
+// balloon [--other-than TEXT] [--timeout MS]: waits for a visible balloon and prints it.
+int cmdBalloon(const std::vector<std::string>& args) {
+  double timeout = 15000;
+  std::string otherThan;
+  bool haveOther = false;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--timeout")
+      timeout = std::atof(args[++i].c_str());
+    else if (args[i] == "--other-than")
+      otherThan = args[++i], haveOther = true;
+  }
+  const double start = nowMs();
+  std::string text;
+  const bool seen = waitUntil(
+      [&] {
+        HWND balloon = visibleBalloon();
+        if (!balloon) return false;
+        text = windowText(balloon);
+        return !haveOther || text != otherThan;
+      },
+      timeout);
+  if (!seen) return fail("no (new) balloon within the time");
+  std::printf("balloon after %.0f ms: \"%s\"\n", nowMs() - start, text.c_str());
+  return 0;
+}
+
+// menu-open: a right click on the icon, as the shell reports it.
+int cmdMenuOpen(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  PostMessageA(tray, kIconCallback, kIconId, WM_CONTEXTMENU);
+  if (!waitUntil([] { return visibleMenu() != nullptr; }, 5000))
+    return fail("no pop-up menu within 5 s");
+  std::printf("pop-up menu open\n");
+  return 0;
+}
+
+// menu-pick N: chooses the Nth command of the open menu (separators not counted) with the
+// arrow keys and Enter.
+int cmdMenuPick(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  const int item = std::atoi(args[0].c_str());
+  HWND menu = visibleMenu();
+  if (!menu) return fail("no open menu");
+  for (int i = 0; i <= item; ++i) postKey(menu, VK_DOWN);
+  postKey(menu, VK_RETURN);
+  if (!waitUntil([] { return visibleMenu() == nullptr; }, 5000))
+    return fail("the menu did not close");
+  std::printf("menu command %d chosen\n", item);
+  return 0;
+}
+
+// exit-via-menu: opens the process first, so that its end can be seen, then chooses Exit.
+int cmdExitViaMenu(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  Handle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processOf(tray)));
+  if (!process) return fail("cannot open the program's process");
+  if (int rc = cmdMenuOpen({})) return rc;
+  if (int rc = cmdMenuPick({"3"})) return rc;
+  const double start = nowMs();
+  if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
+    return fail("the process did not end within 10 s");
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  std::printf("process ended after %.0f ms with exit code %lu\n", nowMs() - start,
+              static_cast<unsigned long>(code));
+  if (trayWindow()) return fail("the tray window is still there");
+  // Wine also drops the icon of a window that is gone, so this shows that the icon went,
+  // not that the program took it away itself.
+  if (iconPresent(tray)) return fail("the shell still has the icon");
+  std::printf("the shell no longer has the icon\n");
+  return code == 0 ? 0 : fail("exit code is not 0");
+}
+
+// icon: whether the shell has the program's icon.
+int cmdIcon(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  if (!iconPresent(tray)) return fail("the shell does not have the icon");
+  std::printf("the shell has the icon\n");
+  return 0;
+}
+
+// shell-restart: the shell forgets the icon, as a restarted shell would, and broadcasts
+// "TaskbarCreated" (Wine never does); the icon must come back.
+int cmdShellRestart(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  NOTIFYICONDATAA record{};
+  record.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  record.hWnd = tray;
+  record.uID = kIconId;
+  Shell_NotifyIconA(NIM_DELETE, &record);
+  if (iconPresent(tray)) return fail("the icon could not be taken away");
+  std::printf("the shell forgot the icon\n");
+  PostMessageA(tray, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  if (!waitUntil([&] { return iconPresent(tray); }, 5000, 50))
+    return fail("the icon did not come back within 5 s of \"TaskbarCreated\"");
+  std::printf("\"TaskbarCreated\" put the icon back\n");
+  return 0;
+}
+
+// post MESSAGE: close | sysclose | minimize, to the shown window.
+int cmdPost(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  HWND form = formWindow();
+  if (!form) return fail("no settings window");
+  if (args[0] == "close")
+    PostMessageA(form, WM_CLOSE, 0, 0);
+  else if (args[0] == "sysclose")
+    PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  else if (args[0] == "minimize")
+    PostMessageA(form, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  else
+    return 2;
+  std::printf("posted %s to the settings window\n", args[0].c_str());
+  return 0;
+}
+
+// key enter|escape: a key press in the shown window, where the keyboard focus is.
+int cmdKey(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  HWND form = formWindow();
+  if (!form) return fail("no settings window");
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  HWND target = form;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) && info.hwndFocus)
+    target = info.hwndFocus;
+  const UINT vk = args[0] == "enter" ? VK_RETURN : args[0] == "escape" ? VK_ESCAPE : 0;
+  if (!vk) return 2;
+  postKey(target, vk);
+  std::printf("pressed %s in the %s window\n", args[0].c_str(), className(target).c_str());
+  return 0;
+}
+
+// tab N: clicks the Nth tab of the settings window.
+int cmdTab(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  HWND form = formWindow();
+  HWND tabs = form ? childOfClass(form, WC_TABCONTROLA) : nullptr;
+  if (!tabs) return fail("no tab control");
+  const int page = std::atoi(args[0].c_str());
+  // Unlike TCM_SETCURSEL, this notifies the window as a click does.
+  SendMessageTimeoutA(tabs, TCM_SETCURFOCUS, page, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+  std::printf("tab %d clicked\n", page);
+  return 0;
+}
+
+// locked-start EXE: starts the program while another process holds its quotes.txt open for
+// writing; expects the error box that names the file. The box is left open.
+int cmdLockedStart(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  if (trayWindow()) return fail("a program with a tray window is already running");
+  const std::string quotes = directoryOf(args[0]) + "quotes.txt";
+  Handle held =
+      ownHandle(CreateFileA(quotes.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held) return fail("cannot hold %s", quotes);
+  std::printf("holding %s open for writing\n", quotes.c_str());
+  Handle process(launch(args[0]));
+  if (!process) return fail("cannot start %s", args[0]);
+  const DWORD pid = GetProcessId(process.get());
+  HWND box = nullptr;
+  if (!waitUntil([&] { return (box = errorBoxOf(pid)) != nullptr; }, 20000))
+    return fail("no error box within 20 s");
+  const std::string text = errorBoxText(box);
+  const std::string expected = "Cannot open file " + quotes + ".";
+  std::printf("error box: \"%s\"\n", text.c_str());
+  if (text != expected) return fail("expected \"%s\"", expected);
+  return 0;
+}
+
+// errorbox-ok: presses OK in the program's error box.
+int cmdErrorBoxOk(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  const DWORD pid = processOf(tray);
+  HWND box = errorBoxOf(pid);
+  if (!box) return fail("no error box");
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  if (!waitUntil([&] { return errorBoxOf(pid) == nullptr; }, 5000))
+    return fail("the error box did not close");
+  std::printf("error box closed with OK\n");
+  return 0;
+}
+
+// kill: ends whatever program is left (clean-up after a failure).
+int cmdKill(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return 0;
+  Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processOf(tray)));
+  if (process) {
+    TerminateProcess(process.get(), 9);
+    WaitForSingleObject(process.get(), 5000);
+  }
+  std::printf("killed the program\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: zanto-driver COMMAND [ARGS...]\n");
+    return 2;
+  }
+  const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
+      {"launch", cmdLaunch},
+      {"state", cmdState},
+      {"wait", cmdWait},
+      {"balloon", cmdBalloon},
+      {"menu-open", cmdMenuOpen},
+      {"menu-pick", cmdMenuPick},
+      {"exit-via-menu", cmdExitViaMenu},
+      {"icon", cmdIcon},
+      {"shell-restart", cmdShellRestart},
+      {"post", cmdPost},
+      {"key", cmdKey},
+      {"tab", cmdTab},
+      {"locked-start", cmdLockedStart},
+      {"errorbox-ok", cmdErrorBoxOk},
+      {"kill", cmdKill},
+  };
+  const auto command = commands.find(argv[1]);
+  if (command == commands.end()) {
+    std::fprintf(stderr, "unknown command %s\n", argv[1]);
+    return 2;
+  }
+  const int rc = command->second(std::vector<std::string>(argv + 2, argv + argc));
+  std::fflush(stdout);
+  return rc;
+}

@@ -1,0 +1,278 @@
+#!/usr/bin/env bash
+# End-to-end tests of zanto.exe under Wine, in a private X display and a private prefix.
+#
+#   e2e/run.sh BUILD_DIR        (BUILD_DIR: a finished mingw-w64 build, e.g. build-win)
+#
+# Builds nothing. Starts the real zanto.exe in a Wine virtual desktop with a taskbar and a
+# notification area, drives it with zanto-driver.exe (e2e/driver) the way a user and the
+# shell would, and checks what a user would see. Screenshots go to out/ in the repository.
+# Set ZANTO_E2E_FRESH_PREFIX=1 to rebuild the Wine prefix (kept in BUILD_DIR/e2e/prefix).
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="$(cd "$1" && pwd)" || exit 2
+
+# Everything runs inside one private X server.
+if [ -z "${ZANTO_E2E_DISPLAY_READY:-}" ]; then
+  export ZANTO_E2E_DISPLAY_READY=1
+  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$BUILD"
+fi
+
+BIN="$BUILD/src/platform/win32"
+E2E="$BUILD/e2e"
+WORK="$E2E/work"
+OUT="$ROOT/out"
+LOGS="$E2E/logs"
+QUOTES="$ROOT/res/quotes.txt"
+
+export WINEPREFIX="$E2E/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d"
+export DBUS_SESSION_BUS_ADDRESS=disabled:
+
+for f in "$BIN/zanto.exe" "$BIN/zanto-driver.exe" "$QUOTES"; do
+  [ -f "$f" ] || { echo "missing $f (build first)" >&2; exit 2; }
+done
+
+PASSED=0
+FAILED=0
+STARTED=$SECONDS
+
+teardown() {
+  timeout 20 wineserver -k >/dev/null 2>&1
+}
+trap teardown EXIT
+
+mkdir -p "$WORK" "$OUT" "$LOGS"
+
+# A Windows path for a file of ours (Wine maps the Unix root to Z:).
+winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
+
+DRIVER="$(winpath "$BIN/zanto-driver.exe")"
+DRIVER_OUT="$LOGS/driver.out"
+
+# Runs one driver command; its report is indented under the check. Wine's output is never
+# read through a pipe: wineserver and explorer would inherit it and keep it open.
+drive() {
+  timeout 90 wine "$DRIVER" "$@" >"$DRIVER_OUT" 2>>"$LOGS/driver.err"
+  local rc=$?
+  sed 's/\r$//; s/^ */      /' "$DRIVER_OUT"
+  return $rc
+}
+
+# check WHAT DRIVER-COMMAND...: one checked step.
+check() {
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "  ok    $what"
+    PASSED=$((PASSED + 1))
+    return 0
+  fi
+  echo "  FAIL  $what"
+  FAILED=$((FAILED + 1))
+  return 1
+}
+
+# expect WHAT CONDITION...: a check done here rather than by the driver.
+expect() {
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "  ok    $what"
+    PASSED=$((PASSED + 1))
+  else
+    echo "  FAIL  $what"
+    FAILED=$((FAILED + 1))
+  fi
+}
+
+shot() {
+  timeout 20 import -window root "$OUT/$1.png" >/dev/null 2>&1 &&
+    echo "        screenshot out/$1.png"
+}
+
+# The last value a driver report gave for "after N ms".
+reported_ms() { sed -n 's/.*after \([0-9]*\) ms.*/\1/p' "$DRIVER_OUT" | tail -1; }
+reported_quote() { sed -n 's/.*: "\(.*\)"\r*$/\1/p' "$DRIVER_OUT" | tail -1; }
+
+# A copy of the program in a directory of its own, with the given quotes file (or none).
+install_copy() {
+  local dir="$WORK/$1" quotes="${2:-}"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$BIN/zanto.exe" "$dir/"
+  [ -n "$quotes" ] && cp "$quotes" "$dir/quotes.txt"
+  winpath "$dir/zanto.exe"
+}
+
+# Whatever a failed scenario left running goes before the next one starts.
+end_scenario() {
+  drive kill >/dev/null
+}
+
+prepare_prefix() {
+  if [ -n "${ZANTO_E2E_FRESH_PREFIX:-}" ] || [ ! -f "$WINEPREFIX/.zanto-e2e-ready" ]; then
+    echo "== creating the Wine prefix $WINEPREFIX"
+    rm -rf "$WINEPREFIX"
+    timeout 300 wineboot -i >"$LOGS/wineboot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
+    # One shared virtual desktop with a taskbar: every process of the prefix sees the same
+    # windows and the notification area.
+    cat >"$WORK/desktop.reg" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1024x768"
+EOF
+    timeout 60 wine regedit /S "$(winpath "$WORK/desktop.reg")" >"$LOGS/regedit.log" 2>&1 ||
+      { echo "regedit failed"; exit 1; }
+    timeout 20 wineserver -k >/dev/null 2>&1
+    touch "$WINEPREFIX/.zanto-e2e-ready"
+  fi
+  echo "== Wine $(wine --version 2>/dev/null), prefix ready after $((SECONDS - STARTED)) s"
+}
+
+scenario_normal_use() {
+  echo "== the program in everyday use (quotes.txt of $(awk 'END{print NR}' "$QUOTES") lines)"
+  local exe lines first
+  exe="$(install_copy normal "$QUOTES")"
+  lines="$(awk 'END{print NR}' "$QUOTES")"
+
+  check "started: tray window, icon added, first quote balloon" drive launch "$exe" --balloon
+  # Wine's shell shows a balloon about 2 s after it is asked to; the program asks at 1 s.
+  local after
+  after="$(reported_ms)"
+  after="${after:-0}"
+  expect "the first quote was asked for at about one second (balloon ${after} ms after the tray window, less Wine's 2 s)" \
+    test "$after" -ge 2500 -a "$after" -le 4500
+  first="$(reported_quote)"
+  expect "the balloon shows a line of quotes.txt" grep -Fxq -- "$first" "$QUOTES"
+  shot balloon
+  check "the shell has the icon" drive icon
+
+  check "right click on the icon opens the tray menu" drive menu-open
+  shot menu
+  check "Settings chosen" drive menu-pick 1
+  check "Settings shows the window on the General page, with a taskbar entry" \
+    drive wait form_visible=1 page=0 pages=3 taskbar_visible=1 taskbar_caption=Zanto \
+    "form_caption=Zanto|Settings..."
+  shot page-general
+  check "the Quotes tab lists every line of the file" \
+    drive tab 1
+  check "... $lines rows on the Quotes page" drive wait page=1 list_visible=1 rows="$lines"
+  shot page-quotes
+
+  check "Escape does nothing (there is no cancel button)" drive key escape
+  sleep 0.5
+  check "... the window is still shown" drive wait form_visible=1 page=1
+  check "the close box hides the window" drive post close
+  check "... window and taskbar entry gone, program and icon still there" \
+    drive wait form_visible=0 taskbar_visible=0 running=1 icon=1
+
+  check "About opens the window again" drive menu-open
+  check "... About chosen" drive menu-pick 2
+  check "About shows page 2 with a taskbar entry" drive wait form_visible=1 page=2 taskbar_visible=1
+  shot page-about
+  check "Enter presses a button, which sends the window back to the tray" drive key enter
+  check "... hidden, program still there" drive wait form_visible=0 taskbar_visible=0 running=1
+
+  check "Settings again" drive menu-open
+  check "... chosen" drive menu-pick 1
+  check "... on the General page" drive wait form_visible=1 page=0
+  check "Close from the system menu" drive post sysclose
+  check "... hides the window" drive wait form_visible=0 taskbar_visible=0 running=1
+
+  check "About again" drive menu-open
+  check "... chosen" drive menu-pick 2
+  check "... shown" drive wait form_visible=1 page=2
+  check "the minimise button" drive post minimize
+  check "... sends the window to the tray" drive wait form_visible=0 taskbar_visible=0 running=1 icon=1
+
+  check "Tell me more" drive menu-open
+  check "... chosen" drive menu-pick 0
+  check "Tell me more shows another quote at once" drive balloon --other-than "$first" --timeout 8000
+  local more
+  more="$(reported_quote)"
+  expect "... a line of quotes.txt" grep -Fxq -- "$more" "$QUOTES"
+  shot balloon-more
+
+  check "a shell restart (\"TaskbarCreated\") puts the icon back" drive shell-restart
+
+  check "Exit ends the process and removes the icon" drive exit-via-menu
+  end_scenario
+}
+
+scenario_no_quotes() {
+  echo "== no quotes.txt beside the program"
+  local exe
+  exe="$(install_copy missing)"
+  check "started" drive launch "$exe" --balloon
+  expect "the balloon says the file could not be found" \
+    test "$(reported_quote)" = "Ai. Quotes.txt could not be found!"
+  shot balloon-missing
+  check "the quote list holds that one line" drive wait rows=1
+  check "Exit" drive exit-via-menu
+  end_scenario
+}
+
+scenario_locked_quotes() {
+  echo "== quotes.txt held open for writing by another process"
+  local exe
+  exe="$(install_copy locked "$QUOTES")"
+  check "the error box names the file" drive locked-start "$exe"
+  shot error-box
+  check "OK closes it" drive errorbox-ok
+  check "the program goes on, with the icon and an empty quote list" \
+    drive wait running=1 icon=1 rows=0
+  sleep 2
+  check "... and is still there two seconds later" drive wait running=1 icon=1
+  check "Exit" drive exit-via-menu
+  end_scenario
+}
+
+# Printed, not asserted: the list asks for its rows as they are drawn, so a million quotes
+# cost no more to show than ten.
+scenario_timing() {
+  echo "== window creation and first show: 10 quotes against 1,000,000 (printed, not checked)"
+  awk 'BEGIN { for (i = 1; i <= 10; i++) printf "Quote %d of ten.\r\n", i }' >"$WORK/ten.txt"
+  awk 'BEGIN { for (i = 1; i <= 1000000; i++) printf "Quote %d of a million.\r\n", i }' \
+    >"$WORK/million.txt"
+  local n exe start show summary=""
+  for n in 10 1000000; do
+    if [ "$n" = 10 ]; then
+      exe="$(install_copy ten "$WORK/ten.txt")"
+    else
+      exe="$(install_copy million "$WORK/million.txt")"
+    fi
+    check "$n quotes: started" drive launch "$exe"
+    start="$(reported_ms)"
+    check "... the list holds $n rows" drive wait rows="$n" --timeout 60000
+    start=$((start + $(reported_ms)))
+    check "... Settings" drive menu-open
+    check "... chosen" drive menu-pick 1
+    check "... first show" drive wait form_visible=1 page=0
+    show="$(reported_ms)"
+    summary="$summary$(printf '\n        %7d quotes: start to loaded list %5d ms, Settings to visible window %4d ms' "$n" "$start" "$show")"
+    check "... Exit" drive exit-via-menu
+    end_scenario
+  done
+  echo "  timings:$summary"
+}
+
+prepare_prefix
+scenario_normal_use
+scenario_no_quotes
+scenario_locked_quotes
+scenario_timing
+
+echo "== end to end under Wine: $((SECONDS - STARTED)) s; screenshots in out/"
+echo "e2e: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
