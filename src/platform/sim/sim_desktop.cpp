@@ -253,6 +253,7 @@ bool SimDesktop::notifyIcon(std::uint32_t message, const platform::NotifyIconDat
       .Add("uTimeout", longRecord ? data.uTimeout : 0)
       .Add("dwInfoFlags", longRecord ? data.dwInfoFlags : 0);
   trace_.Write(line);
+  if (options_.shellRefuses) return false;
   const bool present = shellIcons_.count(data.uID) != 0;
   switch (message) {
     case platform::nim::Add:
@@ -403,10 +404,14 @@ int SimDesktop::trackPopupMenu(WindowId, platform::Point at, const std::string& 
   trace_.Write(line);
   const std::optional<std::string> answer = std::move(menuAnswer_);
   menuAnswer_.reset();
-  if (!answer) return 0;
+  int command = 0;
   for (const auto& item : items)
-    if (item.name == *answer && item.caption != "-") return item.command;
-  return 0;
+    if (answer && item.name == *answer && item.caption != "-") {
+      command = item.command;
+      break;
+    }
+  if (options_.whileMenuOpen) options_.whileMenuOpen();
+  return command;
 }
 
 void SimDesktop::errorBox(const std::string& caption, const std::string& text) {
@@ -672,6 +677,7 @@ std::optional<platform::FileStamp> SimDesktop::fileStamp(const std::string& path
 }
 
 platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
+  if (options_.beforeOpen) options_.beforeOpen(path);
   if (options_.failOpen) return platform::ReadResult::CannotOpen;
   // Non-blocking, so that a pipe or device named like the file cannot hold the program up.
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));

@@ -21,9 +21,15 @@ struct SimOptions {
   int showCommand = platform::sw::ShowNormal;
   std::optional<std::size_t> timerLimit;  // timers the system can hand out; nothing: no limit
   // Faults of the file system, for tests: the open fails, or the read fails after so many
-  // bytes.
+  // bytes; beforeOpen runs between the existence test and the opening of a file.
   bool failOpen = false;
   std::optional<std::size_t> failReadAfter;
+  std::function<void(const std::string& path)> beforeOpen;
+  // Faults of the shell: every notification-area request is refused (and changes nothing).
+  bool shellRefuses = false;
+  // Runs while a pop-up menu is open, after the user's choice is made and before the menu
+  // call returns: what the program's timers may do during a real menu's modal loop.
+  std::function<void()> whileMenuOpen;
 };
 
 class SimDesktop final : public platform::Desktop {
@@ -36,6 +42,8 @@ class SimDesktop final : public platform::Desktop {
   bool QuitRequested() const { return quit_; }
   std::uint64_t Now() const { return now_; }
   Trace& TraceOut() { return trace_; }
+  // The options may be changed while the program runs: a fault that begins later.
+  SimOptions& Options() { return options_; }
 
   // What the user and the shell do.
   void Wait(std::uint64_t ms);
