@@ -1,0 +1,241 @@
+// The desktop failing the program: a shell that refuses every request or forgets the icon a
+// hundred times, a shell version that cannot be read, no timers left, and a menu that answers
+// with an item destroyed while it was open. The program never crashes, tells the user at most
+// once per failure and goes on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/live_run.h"
+#include "support/temp_dir.h"
+
+namespace zanto::test {
+namespace {
+
+constexpr std::uint64_t kTwoDays = 172'800'000;
+
+std::vector<std::string> QuoteBalloons(const SimRun& run) {
+  std::vector<std::string> texts;
+  for (const auto& line : run.Shell("NIM_MODIFY"))
+    if (line.Number("uFlags") == 16 && line.Get("title") == "Did you know?")
+      texts.push_back(line.Get("info"));
+  return texts;
+}
+
+// The shell requests in order, as "NIM_ADD", "NIM_DELETE", ...
+std::vector<std::string> ShellRequests(const SimRun& run) {
+  std::vector<std::string> requests;
+  for (const auto& line : run.Ops("shell")) requests.push_back(line.Get("msg"));
+  return requests;
+}
+
+// An icon is never added twice without a removal in between.
+void ExpectAddsAndDeletesAlternate(const SimRun& run) {
+  bool added = false;
+  for (const std::string& msg : ShellRequests(run)) {
+    if (msg == "NIM_ADD") {
+      EXPECT_FALSE(added) << "the icon was added twice";
+      added = true;
+    } else if (msg == "NIM_DELETE") {
+      added = false;
+    }
+  }
+}
+
+class DesktopFaults : public ::testing::Test {
+ protected:
+  DesktopFaults() {
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += "Quote " + std::to_string(i) + "\r\n";
+    dir.Write("quotes.txt", text);
+  }
+  sim::SimOptions Options() const {
+    sim::SimOptions o;
+    o.executablePath = dir.File("zanto.exe");
+    o.utcMillisecondsOfDay = 45'296'789;
+    return o;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(DesktopFaults, AShellThatRefusesEverythingIsTreatedAsIfItAcceptedUntilItRestarts) {
+  sim::SimOptions options = Options();
+  options.shellRefuses = true;
+  bool presentWhileRefusing = true, shownWhileRefusing = false, presentAfterRestart = false;
+  int pendingWhileRefusing = 0;
+  const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+    d.Wait(1000);
+    Choose(d, "ellmemoreZanto1");
+    d.Wait(10);
+    d.TaskbarCreated();  // restarting, but still refusing
+    presentWhileRefusing = d.IconPresent();
+    shownWhileRefusing = form.TrayIcon.IconShown();
+    pendingWhileRefusing = form.TrayIcon.PendingBalloons();
+    d.Options().shellRefuses = false;
+    d.TaskbarCreated();
+    presentAfterRestart = d.IconPresent();
+    d.Wait(kTwoDays);
+    Choose(d, "Exit1");
+  });
+  EXPECT_FALSE(presentWhileRefusing);
+  EXPECT_TRUE(shownWhileRefusing) << "the component's state goes on as if the shell had agreed";
+  EXPECT_EQ(pendingWhileRefusing, 2);
+  EXPECT_EQ(QuoteBalloons(run).size(), 3u) << "the quotes are still sent";
+  EXPECT_TRUE(presentAfterRestart) << "the restart puts the icon back";
+  EXPECT_TRUE(run.Ops("errorbox").empty()) << "a refusal is not the user's business";
+  EXPECT_TRUE(run.Exited());
+  EXPECT_EQ(run.lines[run.lines.size() - 2].Get("msg"), "NIM_DELETE");
+  ExpectAddsAndDeletesAlternate(run);
+}
+
+TEST_F(DesktopFaults, AnUnreadableShellVersionIsReadAgainAtTheNextUse) {
+  sim::SimOptions options = Options();
+  options.shellVersion.reset();
+  std::size_t deckAfterFirstTick = 0;
+  const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+    d.Wait(1000);
+    deckAfterFirstTick = form.QuoteDeck->Count();
+    d.Options().shellVersion = 0x60000;
+    Choose(d, "ellmemoreZanto1");
+    d.Wait(10);
+    d.TaskbarCreated();
+  });
+  const auto requests = ShellRequests(run);
+  ASSERT_GE(requests.size(), 5u);
+  EXPECT_EQ(run.Shell("NIM_ADD")[0].Number("cbSize"), 88) << "unreadable counts as an old shell";
+  EXPECT_EQ(requests[1], "NIM_MODIFY") << "no version switch while the version is unknown";
+  EXPECT_EQ(deckAfterFirstTick, 4u) << "the first tick took its quote without a balloon";
+  std::size_t balloonRequests = 0;
+  for (const auto& line : run.Shell("NIM_MODIFY"))
+    if (line.Number("uFlags") == 16) ++balloonRequests;
+  EXPECT_EQ(balloonRequests, 1u) << "once readable, the next quote is sent";
+  EXPECT_EQ(run.Shell("NIM_SETVERSION").size(), 1u) << "and the re-added icon switches";
+  EXPECT_TRUE(run.Ops("errorbox").empty());
+}
+
+TEST_F(DesktopFaults, NoTimersLeftAtAnyMomentIsReportedOnceAndTheProgramGoesOn) {
+  // The user's and the clock's steps; whether each one needs a new timer from the system,
+  // and whether asking for the next quote afterwards brings the quotes back. A failed change
+  // stops the quote timer with the new interval kept. After a failed tick, Tell me more sets
+  // a different interval and so starts the timer again; after a failed Tell me more, asking
+  // again sets the same 10 ms, and setting a timer's interval to the value it has changes
+  // nothing: the quotes stay stopped for this run, though everything else goes on.
+  struct Step {
+    const char* what;
+    bool needsTimer;
+    bool recovers;
+    std::function<void(sim::SimDesktop&)> run;
+  };
+  const std::vector<Step> steps = {
+      {"the first tick", true, true, [](sim::SimDesktop& d) { d.Wait(1000); }},
+      {"a later tick", true, true, [](sim::SimDesktop& d) { d.Wait(kTwoDays); }},
+      {"Tell me more", true, false, [](sim::SimDesktop& d) { Choose(d, "ellmemoreZanto1"); }},
+      {"its tick", true, true, [](sim::SimDesktop& d) { d.Wait(10); }},
+      {"the settings window", false, true, [](sim::SimDesktop& d) { Choose(d, "Settings1"); }},
+      {"closing it", false, true, [](sim::SimDesktop& d) { d.CloseMainWindow(); }},
+  };
+  for (std::size_t broken = 0; broken < steps.size(); ++broken) {
+    SCOPED_TRACE(steps[broken].what);
+    bool windowCameUp = false;
+    std::int64_t askedAt = 0;
+    const SimRun run = RunLive(Options(), [&](sim::SimDesktop& d, TfrmSettings&) {
+      for (std::size_t i = 0; i < steps.size(); ++i) {
+        // The system runs out of timers for just this step.
+        d.Options().timerLimit = i == broken ? std::optional<std::size_t>(0) : std::nullopt;
+        steps[i].run(d);
+      }
+      d.Options().timerLimit.reset();
+      Choose(d, "ellmemoreZanto1");
+      askedAt = static_cast<std::int64_t>(d.Now());
+      d.Wait(kTwoDays + 10);
+      Choose(d, "AboutZanto1");
+      windowCameUp = d.MainWindowVisible();
+    });
+    const auto boxes = run.Ops("errorbox");
+    ASSERT_EQ(boxes.size(), steps[broken].needsTimer ? 1u : 0u);
+    if (!boxes.empty()) {
+      EXPECT_EQ(boxes[0].Get("text"), "Not enough timers available.");
+    }
+    EXPECT_TRUE(windowCameUp);
+    std::size_t after = 0;
+    for (const auto& line : run.Shell("NIM_MODIFY"))
+      if (line.Number("uFlags") == 16 && line.Number("t") >= askedAt) ++after;
+    if (steps[broken].recovers) {
+      EXPECT_GE(after, 2u) << "the quote at once and the one 24-48 hours later";
+    } else {
+      EXPECT_EQ(after, 0u);
+    }
+  }
+}
+
+TEST_F(DesktopFaults, AHundredShellRestartsLeaveOneIconAndTheQuotesGoingOn) {
+  bool presentEveryTime = true;
+  const SimRun run = RunLive(Options(), [&](sim::SimDesktop& d, TfrmSettings&) {
+    for (int i = 0; i < 100; ++i) {
+      d.TaskbarCreated();
+      presentEveryTime = presentEveryTime && d.IconPresent();
+      d.Wait(i % 2 ? 3'600'000 : 1000);
+      if (i == 40) Choose(d, "Settings1");
+      if (i == 60) d.CloseMainWindow();
+    }
+    Choose(d, "Exit1");
+  });
+  EXPECT_TRUE(presentEveryTime);
+  EXPECT_EQ(run.Shell("NIM_ADD").size(), 101u);
+  EXPECT_EQ(run.Shell("NIM_SETVERSION").size(), 101u);
+  EXPECT_EQ(run.Shell("NIM_DELETE").size(), 101u) << "a hundred restarts and the exit";
+  ExpectAddsAndDeletesAlternate(run);
+  EXPECT_GE(QuoteBalloons(run).size(), 2u);
+  EXPECT_TRUE(run.Ops("errorbox").empty());
+  EXPECT_TRUE(run.Exited());
+}
+
+TEST_F(DesktopFaults, AMenuAnsweredWithAnItemDestroyedWhileItWasOpenRunsNothing) {
+  // Each: the item the user picks, and what goes while the menu is open.
+  struct Case {
+    const char* pick;
+    std::function<void(TfrmSettings&)> destroy;
+  };
+  const Case cases[] = {
+      {"Settings1", [](TfrmSettings& f) { f.DestroyComponent(f.Settings1); }},
+      {"Exit1", [](TfrmSettings& f) { f.DestroyComponent(f.Exit1); }},
+      {"Exit1", [](TfrmSettings& f) { f.DestroyComponent(f.PopupMenu1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pick);
+    sim::SimOptions options = Options();
+    TfrmSettings* program = nullptr;
+    bool once = true;
+    options.whileMenuOpen = [&] {
+      if (program && once) c.destroy(*program);
+      once = false;
+    };
+    bool shown = true;
+    const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+      program = &form;
+      d.Wait(1000);
+      Choose(d, c.pick);
+      shown = d.MainWindowVisible();
+      Choose(d, "AboutZanto1");  // the menu as it is now
+      d.Wait(kTwoDays);
+    });
+    EXPECT_FALSE(shown) << "the destroyed item's command ran";
+    EXPECT_FALSE(run.Exited());
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+    const auto popups = run.Ops("popup");
+    ASSERT_GE(popups.size(), 1u);
+    if (popups.size() == 2) {
+      EXPECT_EQ(popups[1].Get("items").find(c.pick == std::string("Exit1") ? "E&xit" : "&Settings"),
+                std::string::npos);
+      EXPECT_EQ(run.Ops("window").size(), 1u) << "the items left still work";
+    } else {
+      EXPECT_EQ(popups.size(), 1u) << "without its menu the icon opens none";
+    }
+    EXPECT_GE(QuoteBalloons(run).size(), 2u);
+  }
+}
+
+}  // namespace
+}  // namespace zanto::test
