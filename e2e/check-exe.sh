@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Checks the built zanto.exe as shipped: small, self-contained, hardened.
+#
+#   e2e/check-exe.sh BUILD_DIR
+#
+# - under 300 KB, with no iostreams linked in (they alone would add ~700 KB);
+# - a Windows GUI program that imports system DLLs only (no runtime DLL beside it);
+# - ASLR with high entropy (DYNAMIC_BASE, HIGH_ENTROPY_VA, and relocations to move with),
+#   DEP (NX_COMPAT);
+# - its resources: the common controls v6 manifest, the version resource, quotes.txt beside.
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+BIN="$1/src/platform/win32"
+EXE="$BIN/zanto.exe"
+OBJDUMP="${OBJDUMP:-x86_64-w64-mingw32-objdump}"
+MAX_BYTES=$((300 * 1024))
+
+[ -f "$EXE" ] || { echo "missing $EXE (build first)" >&2; exit 2; }
+
+passed=0
+failed=0
+expect() {
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "  ok    $what"
+    passed=$((passed + 1))
+  else
+    echo "  FAIL  $what"
+    failed=$((failed + 1))
+  fi
+}
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+"$OBJDUMP" -p "$EXE" >"$tmp/headers" || { echo "objdump failed" >&2; exit 1; }
+"$OBJDUMP" -h "$EXE" >"$tmp/sections"
+strings -a "$EXE" >"$tmp/strings"
+strings -a -e l "$EXE" >"$tmp/strings16"
+
+size=$(stat -c %s "$EXE")
+echo "== $EXE: $size bytes"
+expect "smaller than 300 KB ($size < $MAX_BYTES bytes)" test "$size" -lt "$MAX_BYTES"
+expect "no iostreams linked in" bash -c "! grep -Eq 'basic_ios|ios_base' '$tmp/strings'"
+
+expect "a Windows GUI program" grep -Eq '^Subsystem[[:space:]]+00000002' "$tmp/headers"
+
+# The DLLs every Windows has in System32 and that the program may use.
+system_dlls='^(kernel32|user32|gdi32|shell32|comctl32|advapi32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$tmp/headers" | tr 'A-Z' 'a-z' | sort -u)
+echo "  imports: $(echo $imports)"
+foreign=$(echo "$imports" | grep -Ev "$system_dlls" || true)
+expect "imports system DLLs only${foreign:+ (not: $(echo $foreign))}" test -z "$foreign"
+expect "no C++ runtime or threads DLL needed" \
+  bash -c "! echo '$imports' | grep -Eq 'libstdc|libgcc|libwinpthread'"
+
+for flag in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
+  expect "PE flag $flag" grep -Eq "^[[:space:]]+$flag\$" "$tmp/headers"
+done
+expect "relocations kept, so that ASLR can move the image" grep -q '\.reloc' "$tmp/sections"
+
+expect "manifest: common controls v6" grep -q 'Microsoft.Windows.Common-Controls' "$tmp/strings"
+expect "manifest: asInvoker" grep -q 'level="asInvoker"' "$tmp/strings"
+expect "manifest: per-monitor DPI awareness" grep -q 'PerMonitorV2' "$tmp/strings"
+expect "version resource: FileDescription Zanto" grep -qx 'Zanto' "$tmp/strings16"
+expect "version resource: version 0.1.0.0" grep -qx '0.1.0.0' "$tmp/strings16"
+expect "quotes.txt beside the exe" test -s "$BIN/quotes.txt"
+
+echo "check-exe: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
