@@ -6,7 +6,7 @@
 # Builds nothing. Starts the real zanto.exe in a Wine virtual desktop with a taskbar and a
 # notification area, drives it with zanto-driver.exe (e2e/driver) the way a user and the
 # shell would, and checks what a user would see. Screenshots go to out/ in the repository.
-# Set ZANTO_E2E_FRESH_PREFIX=1 to rebuild the Wine prefix (kept in BUILD_DIR/e2e/prefix).
+# Set ZANTO_E2E_FRESH_PREFIX=1 to create the Wine prefix (kept in BUILD_DIR/e2e/prefix) anew.
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -29,11 +29,7 @@ OUT="$ROOT/out"
 LOGS="$E2E/logs"
 QUOTES="$ROOT/res/quotes.txt"
 
-export WINEPREFIX="$E2E/prefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d"
-export DBUS_SESSION_BUS_ADDRESS=disabled:
+. "$ROOT/e2e/wine-env.sh"
 
 for f in "$BIN/zanto.exe" "$BIN/zanto-driver.exe" "$QUOTES"; do
   [ -f "$f" ] || { echo "missing $f (build first)" >&2; exit 2; }
@@ -49,9 +45,6 @@ teardown() {
 trap teardown EXIT
 
 mkdir -p "$WORK" "$OUT" "$LOGS"
-
-# A Windows path for a file of ours (Wine maps the Unix root to Z:).
-winpath() { local p="$1"; printf 'Z:%s' "${p//\//\\}"; }
 
 DRIVER="$(winpath "$BIN/zanto-driver.exe")"
 DRIVER_OUT="$LOGS/driver.out"
@@ -114,30 +107,6 @@ install_copy() {
 # Whatever a failed scenario left running goes before the next one starts.
 end_scenario() {
   drive kill >/dev/null
-}
-
-prepare_prefix() {
-  if [ -n "${ZANTO_E2E_FRESH_PREFIX:-}" ] || [ ! -f "$WINEPREFIX/.zanto-e2e-ready" ]; then
-    echo "== creating the Wine prefix $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    timeout 300 wineboot -i >"$LOGS/wineboot.log" 2>&1 || { echo "wineboot failed"; exit 1; }
-    # One shared virtual desktop with a taskbar: every process of the prefix sees the same
-    # windows and the notification area.
-    cat >"$WORK/desktop.reg" <<'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="1024x768"
-EOF
-    timeout 60 wine regedit /S "$(winpath "$WORK/desktop.reg")" >"$LOGS/regedit.log" 2>&1 ||
-      { echo "regedit failed"; exit 1; }
-    timeout 20 wineserver -k >/dev/null 2>&1
-    touch "$WINEPREFIX/.zanto-e2e-ready"
-  fi
-  echo "== Wine $(wine --version 2>/dev/null), prefix ready after $((SECONDS - STARTED)) s"
 }
 
 scenario_normal_use() {
@@ -267,7 +236,8 @@ scenario_timing() {
   echo "  timings:$summary"
 }
 
-prepare_prefix
+prepare_prefix || exit 1
+echo "== Wine $(wine --version 2>/dev/null), prefix ready after $((SECONDS - STARTED)) s"
 scenario_normal_use
 scenario_no_quotes
 scenario_locked_quotes
