@@ -224,8 +224,8 @@ std::string directoryOf(const std::string& path) {
 
 // --- Commands ---------------------------------------------------------------------------
 
-// launch EXE [--balloon]: starts the program and waits for its tray window (and its first
-// balloon).
+// launch EXE [--balloon | --rows N]: starts the program and waits for its tray window (and
+// its first balloon, or its quote list to hold N rows).
 int cmdLaunch(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
   if (trayWindow()) return fail("a program with a tray window is already running");
@@ -238,6 +238,14 @@ int cmdLaunch(const std::vector<std::string>& args) {
   const double trayAt = nowMs();
   std::printf("tray window after %.0f ms (pid %lu)\n", trayAt - start,
               static_cast<unsigned long>(processOf(tray)));
+  if (args.size() > 2 && args[1] == "--rows") {
+    const std::string rows = args[2];
+    if (!waitUntil([&] { return observe()["rows"] == rows; }, 60000))
+      return fail("the quote list did not reach %s rows within 60 s", rows);
+    std::printf("list of %s rows loaded after %.0f ms from the start\n", rows.c_str(),
+                nowMs() - start);
+    return 0;
+  }
   const bool wantBalloon = args.size() > 1 && args[1] == "--balloon";
   if (!wantBalloon) return 0;
   HWND balloon = nullptr;
