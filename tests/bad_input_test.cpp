@@ -329,5 +329,30 @@ TEST_F(BadInput, AnExecutablePathOfOver300CharactersFindsItsQuotesAndNamesThemWh
   EXPECT_EQ(missing.quotes, std::vector<std::string>{"Ai. Quotes.txt could not be found!"});
 }
 
+// Withdrawing balloons sends empty ones: texts with no bytes at all, which must reach the
+// record as cleared fields (and, under the sanitizers, without copying from nowhere).
+TEST_F(BadInput, EmptyBalloonTextsReachTheRecordAsClearedFields) {
+  dir.Write("quotes.txt", "A quote long enough to notice\r\n");
+  int pending = -1;
+  std::string title = "unset", info = "unset";
+  const SimRun run = RunLive(Options(), [&](sim::SimDesktop& d, TfrmSettings& form) {
+    d.Wait(1000);
+    d.TrayCallback(platform::nin::BalloonUserClick, 0);
+    pending = form.TrayIcon.PendingBalloons();
+    title = form.TrayIcon.Record().szInfoTitle;
+    info = form.TrayIcon.Record().szInfo;
+  });
+  EXPECT_EQ(pending, 0);
+  EXPECT_EQ(title, "");
+  EXPECT_EQ(info, "");
+  const auto requests = run.Shell("NIM_MODIFY");
+  ASSERT_EQ(requests.size(), 3u) << "the quote, then one empty balloon more than were pending";
+  for (std::size_t i = 1; i < requests.size(); ++i) {
+    EXPECT_EQ(requests[i].Get("title"), "");
+    EXPECT_EQ(requests[i].Get("info"), "");
+    EXPECT_EQ(requests[i].Number("dwInfoFlags"), 0);
+  }
+}
+
 }  // namespace
 }  // namespace zanto::test

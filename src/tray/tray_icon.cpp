@@ -17,7 +17,8 @@ namespace {
 template <std::size_t N>
 void CopyField(char (&field)[N], std::string_view text, std::size_t limit) {
   const std::size_t n = std::min({text.size(), limit, N - 1});
-  std::memcpy(field, text.data(), n);
+  // An empty view may have no data at all, and memcpy wants a pointer even for no bytes.
+  if (n > 0) std::memcpy(field, text.data(), n);
   std::memset(field + n, 0, N - n);
 }
 
