@@ -79,6 +79,15 @@ TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
   }
   EXPECT_EQ(Lines(text), expected);
 
+  // Every position of a break or a NUL relative to the runs of bytes the text is scanned in.
+  for (std::size_t k = 0; k < 140; ++k) {
+    const std::string head(k, 'x');
+    EXPECT_EQ(Lines(head + "\r\ny"), (Quotes{head, "y"})) << k;
+    EXPECT_EQ(Lines(head + "\r\r\n"), (Quotes{head, ""})) << k;
+    EXPECT_EQ(Lines(head + std::string("\0\r\nz", 4)), k ? Quotes{head} : Quotes{}) << k;
+    EXPECT_EQ(Lines(head + std::string("\r\0\nz", 4)), (Quotes{head})) << k;
+  }
+
   const QuoteList single = QuoteList::Single(kQuotesNotFound);
   ASSERT_EQ(single.Count(), 1u);
   EXPECT_EQ(single[0], "Ai. Quotes.txt could not be found!");
