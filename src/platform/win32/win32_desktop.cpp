@@ -128,11 +128,15 @@ class Win32TaskbarWindow final : public WindowObject, public TaskbarWindow {
     // Activated through its taskbar button, the window hands the keyboard on to the window
     // the user actually sees.
     if (msg == WM_SETFOCUS && !IsIconic(window)) {
-      for (HWND shown : visibleOwnedWindows(window))
-        if (IsWindowEnabled(shown)) {
-          SetFocus(shown);
-          return 0;
-        }
+      try {
+        for (HWND shown : visibleOwnedWindows(window))
+          if (IsWindowEnabled(shown)) {
+            SetFocus(shown);
+            return 0;
+          }
+      } catch (...) {
+        // Out of memory for the list: the focus stays where the system put it.
+      }
     }
     return DefWindowProcA(window, msg, wParam, lParam);
   }
