@@ -172,6 +172,7 @@ scenario_normal_use() {
   more="$(reported_quote)"
   expect "... a line of quotes.txt" grep -Fxq -- "$more" "$QUOTES"
   shot balloon-more
+  check "a click on the balloon withdraws it" drive balloon-click
 
   check "a shell restart (\"TaskbarCreated\") puts the icon back" drive shell-restart
 
@@ -189,6 +190,15 @@ scenario_no_quotes() {
   shot balloon-missing
   check "the quote list holds that one line" drive wait rows=1
   check "Exit" drive exit-via-menu
+  end_scenario
+}
+
+scenario_session_end() {
+  echo "== the desktop session ends"
+  local exe
+  exe="$(install_copy session "$QUOTES")"
+  check "started" drive launch "$exe"
+  check "the session may end; the program removes its icon itself" drive session-end
   end_scenario
 }
 
@@ -238,6 +248,7 @@ prepare_prefix || exit 1
 echo "== Wine $(wine --version 2>/dev/null), prefix ready after $((SECONDS - STARTED)) s"
 scenario_normal_use
 scenario_no_quotes
+scenario_session_end
 scenario_locked_quotes
 scenario_timing
 

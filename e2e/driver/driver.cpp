@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -401,6 +402,59 @@ int cmdShellRestart(const std::vector<std::string>&) {
   return 0;
 }
 
+// balloon-click: the user clicks the shown balloon, as the shell reports it (Wine never
+// does); the program withdraws its balloons.
+int cmdBalloonClick(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  if (!visibleBalloon()) return fail("no balloon to click");
+  PostMessageA(tray, kIconCallback, kIconId, NIN_BALLOONUSERCLICK);
+  const double start = nowMs();
+  if (!waitUntil([] { return visibleBalloon() == nullptr; }, 5000))
+    return fail("the balloon is still there 5 s after the click");
+  std::printf("balloon withdrawn after %.0f ms\n", nowMs() - start);
+  return 0;
+}
+
+LRESULT sendWithin(HWND window, UINT msg, WPARAM wParam, bool& answered) {
+  DWORD_PTR result = 0;
+  answered = SendMessageTimeoutA(window, msg, wParam, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+  return static_cast<LRESULT>(result);
+}
+
+// session-end: the session asks whether it may end, then ends, as Windows tells every
+// top-level window (Wine never does). The tray window must let it end and take the icon
+// away itself. What the settings window answers is the program's choice; it is printed.
+int cmdSessionEnd(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  HWND form = formWindow();
+  if (!tray || !form) return fail("no tray or settings window");
+  if (!iconPresent(tray)) return fail("no icon to begin with");
+  Handle process(OpenProcess(SYNCHRONIZE, FALSE, processOf(tray)));
+  bool answered = false;
+  const LRESULT trayAnswer = sendWithin(tray, WM_QUERYENDSESSION, 0, answered);
+  if (!answered) return fail("the tray window did not answer the session's question");
+  std::printf("tray window answers the end of the session with %ld\n",
+              static_cast<long>(trayAnswer));
+  if (trayAnswer != TRUE) return fail("the tray window objects to the end of the session");
+  const LRESULT formAnswer = sendWithin(form, WM_QUERYENDSESSION, 0, answered);
+  if (!answered) return fail("the settings window did not answer the session's question");
+  std::printf("settings window answers with %ld\n", static_cast<long>(formAnswer));
+
+  sendWithin(tray, WM_ENDSESSION, TRUE, answered);
+  if (!answered) return fail("the tray window did not take the end of the session");
+  if (!IsWindow(tray)) return fail("the tray window is gone");
+  if (iconPresent(tray)) return fail("the icon is still in the shell after the session's end");
+  std::printf("the program took its icon away itself; its window is still there\n");
+
+  // The system would end the process after this; whether it ends first is up to it.
+  sendWithin(form, WM_ENDSESSION, TRUE, answered);
+  const bool ended = process && WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0;
+  std::printf("after the settings window heard of it, the process %s\n",
+              ended ? "ended by itself" : "waits for the system to end it");
+  return 0;
+}
+
 // post MESSAGE: close | sysclose | minimize, to the shown window.
 int cmdPost(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
@@ -516,6 +570,8 @@ int main(int argc, char** argv) {
       {"exit-via-menu", cmdExitViaMenu},
       {"icon", cmdIcon},
       {"shell-restart", cmdShellRestart},
+      {"balloon-click", cmdBalloonClick},
+      {"session-end", cmdSessionEnd},
       {"post", cmdPost},
       {"key", cmdKey},
       {"tab", cmdTab},
