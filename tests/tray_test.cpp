@@ -251,6 +251,15 @@ TEST(TrayIcon, StartsHiddenWithTheRecordTheShellVersionCallsFor) {
   EXPECT_EQ(lines[0].Number("cbSize"), 88);
   EXPECT_EQ(lines[1].Get("do"), "hide");
 
+  // The order in which a definition sets the options makes no difference: while loading,
+  // an icon that is to be active is not active yet.
+  Harness activeFirst({}, [](TrayForm& f) {
+    f.Tray.SetActive(true);
+    f.Tray.SetVisibility({tvVisibleTaskList, tvAutoHide});
+  });
+  EXPECT_EQ(activeFirst.Take(), (Ops{"NIM_ADD 7", "NIM_SETVERSION 0", "taskbar hide"}));
+  EXPECT_TRUE(activeFirst.tray().HiddenAtStart());
+
   // Not active: nothing reaches the shell and the application is not hidden.
   Harness idle({}, [](TrayForm& f) { f.Tray.SetVisibility({tvVisibleTaskList}); });
   EXPECT_TRUE(idle.Take().empty());

@@ -220,7 +220,9 @@ void TTrayIcon::SetVisibility(TTrayVisibilities visibility) {
   if (visibility == visibility_) return;
   const TTrayVisibilities before = visibility_;
   visibility_ = visibility;
-  if (!active_) return;
+  // While loading, an icon that is to be active is not active yet: load completion acts on
+  // the stored set.
+  if (!active_ || Loading()) return;
   const TTrayVisibilities added = visibility.Minus(before);
   const TTrayVisibilities removed = before.Minus(visibility);
   SetTaskListed(visibility.Has(tvVisibleTaskList));
