@@ -293,20 +293,24 @@ void Win32Form::place(std::size_t index) {
       bottom = top + 2;
     else
       top = bottom - 2;
-  } else if (c.kind == ControlKind::Label && !c.wordWrap) {
-    // A one-line label is never cut off, whatever face the system drew it with.
+  } else if (c.kind == ControlKind::Label) {
+    // A label is never cut off, whatever face the system drew it with: a one-line label
+    // grows sideways (away from its alignment), a wrapped one downwards.
     WindowDC dc(window);
     if (dc.get()) {
       SelectedObject font(dc.get(), fontOf(index));
-      RECT text{0, 0, 0, 0};
-      DrawTextA(dc.get(), c.caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
-      // The measure leaves out the overhang of a slanted last letter.
-      text.right += scale(3);
-      if (text.right > right - left) {
-        if (c.align == TextAlign::Right)
-          left = right - text.right;
-        else
-          right = left + text.right;
+      RECT text{0, 0, c.wordWrap ? right - left : 0, 0};
+      DrawTextA(dc.get(), c.caption.c_str(), -1, &text,
+                DT_CALCRECT | (c.wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+      if (!c.wordWrap) {
+        // The measure leaves out the overhang of a slanted last letter.
+        text.right += scale(3);
+        if (text.right > right - left) {
+          if (c.align == TextAlign::Right)
+            left = right - text.right;
+          else
+            right = left + text.right;
+        }
       }
       bottom = std::max<int>(bottom, top + text.bottom);
     }
