@@ -150,6 +150,10 @@ scenario_normal_use() {
   check "... About chosen" drive menu-pick 2
   check "About shows page 2 with a taskbar entry" drive wait form_visible=1 page=2 taskbar_visible=1
   shot page-about
+  check "resizing keeps the buttons at the bottom right and stretches the tabs" \
+    drive resize 120 80
+  shot page-about-resized
+  check "... and back" drive resize -120 -80
   check "Enter presses a button, which sends the window back to the tray" drive key enter
   check "... hidden, program still there" drive wait form_visible=0 taskbar_visible=0 running=1
 

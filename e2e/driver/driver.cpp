@@ -472,6 +472,61 @@ int cmdPost(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Where a control sits in its window's client area: the gaps to the right and bottom edges,
+// and its width.
+struct Placement {
+  long rightGap = 0, bottomGap = 0, width = 0;
+};
+
+Placement placementOf(HWND form, HWND control) {
+  RECT client{}, box{};
+  GetClientRect(form, &client);
+  GetWindowRect(control, &box);
+  MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&box), 2);
+  return {client.right - box.right, client.bottom - box.bottom, box.right - box.left};
+}
+
+// resize DW DH: the user drags the window's corner by DW, DH pixels. The buttons keep their
+// gaps to the bottom right corner; the tabs keep their gaps and grow by DW.
+int cmdResize(const std::vector<std::string>& args) {
+  if (args.size() < 2) return 2;
+  HWND form = formWindow();
+  if (!form || !IsWindowVisible(form)) return fail("no shown settings window");
+  std::vector<HWND> watched;
+  for (HWND w : childWindows(form))
+    if (GetParent(w) == form && (className(w) == "Button" || className(w) == WC_TABCONTROLA))
+      watched.push_back(w);
+  if (watched.size() < 3) return fail("the buttons and tabs are missing");
+  std::vector<Placement> before;
+  for (HWND w : watched) before.push_back(placementOf(form, w));
+  RECT outer{};
+  GetWindowRect(form, &outer);
+  const int dw = std::atoi(args[0].c_str()), dh = std::atoi(args[1].c_str());
+  SetWindowPos(form, nullptr, 0, 0, outer.right - outer.left + dw, outer.bottom - outer.top + dh,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Anchored controls may land a pixel off where 96-dpi units are scaled back and forth.
+  auto within1 = [](long a, long b) { return a - b <= 1 && b - a <= 1; };
+  std::string why;
+  const bool held = waitUntil(
+      [&] {
+        for (std::size_t i = 0; i < watched.size(); ++i) {
+          const Placement now = placementOf(form, watched[i]);
+          const bool tabs = className(watched[i]) == WC_TABCONTROLA;
+          if (!within1(now.rightGap, before[i].rightGap) ||
+              !within1(now.bottomGap, before[i].bottomGap) ||
+              !within1(now.width, before[i].width + (tabs ? dw : 0))) {
+            why = windowText(watched[i]) + " (" + className(watched[i]) + ")";
+            return false;
+          }
+        }
+        return true;
+      },
+      3000);
+  if (!held) return fail("after the resize, %s is out of place", why);
+  std::printf("resized by %d x %d: buttons stay at the bottom right, the tabs grow\n", dw, dh);
+  return 0;
+}
+
 // key enter|escape: a key press in the shown window, where the keyboard focus is.
 int cmdKey(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
@@ -574,6 +629,7 @@ int main(int argc, char** argv) {
       {"session-end", cmdSessionEnd},
       {"post", cmdPost},
       {"key", cmdKey},
+      {"resize", cmdResize},
       {"tab", cmdTab},
       {"locked-start", cmdLockedStart},
       {"errorbox-ok", cmdErrorBoxOk},
