@@ -15,8 +15,8 @@ if [ "${1:-}" != "--sim" ] && [ -x e2e/run-zanto.sh ]; then
 fi
 
 need_packages cmake make g++
-cmake -S . -B build -DZANTO_TESTS=OFF >/dev/null
-cmake --build build -j"$jobs" --target zanto-sim
+cmake -S . -B build-sim -DZANTO_TESTS=OFF >/dev/null
+cmake --build build-sim -j"$jobs" --target zanto-sim
 echo "== zanto-sim: the first quotes of a ten-line quotes.txt (tools/zanto-sim/scenarios)"
 cd tools/zanto-sim/scenarios
-exec ../../../build/zanto-sim --exe ./zanto.exe --utc "$(date -u +%H:%M:%S.000)" first-quotes.sim
+exec ../../../build-sim/zanto-sim --exe ./zanto.exe --utc "$(date -u +%H:%M:%S.000)" first-quotes.sim
