@@ -17,6 +17,8 @@ fi
 BIN="$1/src/platform/win32"
 EXE="$BIN/zanto.exe"
 OBJDUMP="${OBJDUMP:-x86_64-w64-mingw32-objdump}"
+STRINGS="${STRINGS:-x86_64-w64-mingw32-strings}"
+command -v "$STRINGS" >/dev/null || STRINGS=strings
 MAX_BYTES=$((300 * 1024))
 
 [ -f "$EXE" ] || { echo "missing $EXE (build first)" >&2; exit 2; }
@@ -39,8 +41,8 @@ tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 "$OBJDUMP" -p "$EXE" >"$tmp/headers" || { echo "objdump failed" >&2; exit 1; }
 "$OBJDUMP" -h "$EXE" >"$tmp/sections"
-strings -a "$EXE" >"$tmp/strings"
-strings -a -e l "$EXE" >"$tmp/strings16"
+"$STRINGS" -a "$EXE" >"$tmp/strings"
+"$STRINGS" -a -e l "$EXE" >"$tmp/strings16"
 
 size=$(stat -c %s "$EXE")
 echo "== $EXE: $size bytes"

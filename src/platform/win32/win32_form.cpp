@@ -151,6 +151,8 @@ Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, Form
 }
 
 Win32Form::~Win32Form() {
+  // The program is taking the window down: nothing of the teardown is reported to it.
+  created_ = false;
   desktop_.removeDialogWindow(hwnd());
   // The controls go with the window, before the fonts they draw with.
   destroy();
