@@ -1,12 +1,8 @@
 #include "platform/sim/sim_desktop.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
+
+#include "platform/posix/posix_files.h"
 
 namespace zanto::sim {
 
@@ -69,21 +65,6 @@ const char* KindName(platform::ControlKind kind) {
   }
   return "TLabel";
 }
-
-// Owns a file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -668,53 +649,13 @@ void SimDesktop::Dump() {
 // Files
 
 std::optional<platform::FileStamp> SimDesktop::fileStamp(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::tm local{};
-  const std::time_t mtime = st.st_mtime;
-  if (!::localtime_r(&mtime, &local)) return std::nullopt;
-  return platform::FileStamp{S_ISDIR(st.st_mode), local.tm_year + 1900};
+  return platform::posix::StatFile(path);
 }
 
 platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
   if (options_.beforeOpen) options_.beforeOpen(path);
   if (options_.failOpen) return platform::ReadResult::CannotOpen;
-  // Non-blocking, so that a pipe or device named like the file cannot hold the program up.
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) return platform::ReadResult::CannotOpen;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return platform::ReadResult::CannotOpen;
-  // A read lease is granted only while nobody has the file open for writing: the nearest
-  // this system comes to opening it with other writers denied.
-  const bool leased = ::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0;
-  if (!leased && (errno == EAGAIN || errno == EBUSY)) return platform::ReadResult::CannotOpen;
-  // Reserved, not resized: the text is written once, by the copy out of each chunk, instead
-  // of being zero-filled first. The size is only a hint; the file is read to its end.
-  bytes.clear();
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char chunk[1 << 16];
-  platform::ReadResult result = platform::ReadResult::Ok;
-  for (;;) {
-    std::size_t want = sizeof chunk;
-    if (options_.failReadAfter) {
-      if (bytes.size() >= *options_.failReadAfter) {
-        result = platform::ReadResult::CannotRead;
-        break;
-      }
-      want = std::min(want, *options_.failReadAfter - bytes.size());
-    }
-    const ssize_t got = ::read(fd.get(), chunk, want);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      result = platform::ReadResult::CannotRead;
-      break;
-    }
-    if (got == 0) break;
-    bytes.append(chunk, static_cast<std::size_t>(got));
-  }
-  if (leased) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-  if (result != platform::ReadResult::Ok) bytes.clear();
-  return result;
+  return platform::posix::ReadFileDenyWriters(path, bytes, options_.failReadAfter);
 }
 
 }  // namespace zanto::sim

@@ -1,0 +1,26 @@
+// The file operations the program needs, as a POSIX system offers them. Shared by every
+// desktop that runs on such a system.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "platform/desktop.h"
+
+namespace zanto::platform::posix {
+
+// What stat says of a path: whether it is a directory, and the local year of its
+// last-write time. Nothing when the path does not exist or cannot be looked at.
+std::optional<FileStamp> StatFile(const std::string& path);
+
+// Reads a whole regular file with other writers kept out as far as POSIX allows: the file is
+// opened only when nobody has it open for writing (a read lease is granted), and the lease
+// holds writers off until the read is done. `failReadAfter` makes the read fail once that
+// many bytes have been read (for tests of a read that breaks off). A writer that comes while
+// the lease is held makes the system send the lease-break signal (SIGIO) to this process,
+// whose default action ends it: a long-running caller keeps that signal from doing so.
+ReadResult ReadFileDenyWriters(const std::string& path, std::string& bytes,
+                               std::optional<std::size_t> failReadAfter = std::nullopt);
+
+}  // namespace zanto::platform::posix
