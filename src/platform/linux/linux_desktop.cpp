@@ -1,0 +1,474 @@
+#include "platform/linux/linux_desktop.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStyleHints>
+#include <QTimerEvent>
+#include <algorithm>
+#include <climits>
+#include <ctime>
+
+#include "platform/linux/linux_form.h"
+#include "platform/linux/status_area.h"
+#include "platform/posix/posix_files.h"
+
+namespace zanto::platform::linux_desktop {
+
+namespace {
+
+constexpr std::uint64_t kDayMs = 86'400'000;
+constexpr std::uint32_t kMinimumTimer = 10;  // what a window timer does at the fastest
+
+std::int64_t RealTimeMs(std::int64_t* offsetToLocal = nullptr) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  if (offsetToLocal) {
+    std::tm local{};
+    const std::time_t seconds = now.tv_sec;
+    *offsetToLocal = ::localtime_r(&seconds, &local) ? local.tm_gmtoff * 1000 : 0;
+  }
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Windows and timers
+
+class LinuxDesktop::Window final : public NativeWindow {
+ public:
+  Window(LinuxDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
+  ~Window() override { desktop_.RemoveWindow(id_); }
+  WindowId id() const override { return id_; }
+
+ private:
+  LinuxDesktop& desktop_;
+  WindowId id_;
+};
+
+class LinuxDesktop::Taskbar final : public TaskbarWindow {
+ public:
+  Taskbar(LinuxDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
+  ~Taskbar() override { desktop_.RemoveWindow(id_); }
+  WindowId id() const override { return id_; }
+  void show(int command) override { desktop_.TaskbarShow(command); }
+  bool isIconic() const override { return desktop_.taskbarIconic_; }
+  void setTitle(const std::string& title) override {
+    desktop_.title_ = title;
+    if (desktop_.statusArea_) desktop_.statusArea_->SetTitle(title);
+  }
+
+ private:
+  LinuxDesktop& desktop_;
+  WindowId id_;
+};
+
+// Qt timers by window and identifier, delivering WM_TIMER.
+class TimerHost final : public QObject {
+ public:
+  explicit TimerHost(LinuxDesktop& desktop) : desktop_(desktop) {}
+
+  bool Set(WindowId window, std::uintptr_t id, std::uint32_t ms) {
+    Kill(window, id);
+    const auto interval =
+        static_cast<int>(std::min<std::uint32_t>(std::max(ms, kMinimumTimer), INT_MAX));
+    // Precise: a coarse timer may be 5% off, over an hour for a 24-hour interval.
+    const int timer = startTimer(interval, Qt::PreciseTimer);
+    if (timer == 0) return false;
+    byKey_[{window, id}] = timer;
+    byTimer_[timer] = {window, id};
+    return true;
+  }
+  void Kill(WindowId window, std::uintptr_t id) {
+    const auto it = byKey_.find({window, id});
+    if (it == byKey_.end()) return;
+    killTimer(it->second);
+    byTimer_.erase(it->second);
+    byKey_.erase(it);
+  }
+  void KillAll(WindowId window) {
+    for (auto it = byKey_.begin(); it != byKey_.end();) {
+      if (it->first.first != window) {
+        ++it;
+        continue;
+      }
+      killTimer(it->second);
+      byTimer_.erase(it->second);
+      it = byKey_.erase(it);
+    }
+  }
+
+ protected:
+  void timerEvent(QTimerEvent* event) override {
+    const auto it = byTimer_.find(event->timerId());
+    if (it == byTimer_.end()) return;
+    const auto [window, id] = it->second;
+    desktop_.Send(window, wm::Timer, id, 0);
+  }
+
+ private:
+  using Key = std::pair<WindowId, std::uintptr_t>;
+  LinuxDesktop& desktop_;
+  std::map<Key, int> byKey_;
+  std::map<int, Key> byTimer_;
+};
+
+// ---------------------------------------------------------------------------------------
+
+LinuxDesktop::LinuxDesktop(const sigset_t& blocked)
+    : timers_(std::make_unique<TimerHost>(*this)),
+      statusArea_(std::make_unique<StatusArea>(static_cast<ShellEvents&>(*this),
+                                               [this](IconId id) {
+                                                 std::vector<QImage> images;
+                                                 const QIcon icon = Icon(id);
+                                                 for (const QSize& size : icon.availableSizes())
+                                                   images.push_back(icon.pixmap(size).toImage());
+                                                 return images;
+                                               })),
+      session_(std::make_unique<Session>(static_cast<SessionEnd&>(*this), blocked)) {}
+
+LinuxDesktop::~LinuxDesktop() = default;
+
+QIcon LinuxDesktop::Icon(IconId id) const {
+  // The program's picture and the application's are the same; every size there is goes to
+  // whoever shows it, so that it stays sharp in a tray of any height.
+  QIcon icon;
+  if (id == IconId::None) return icon;
+  for (const char* file : {":/zanto/zanto-16.png", ":/zanto/zanto-32.png", ":/zanto/zanto-64.png"})
+    icon.addFile(QString::fromLatin1(file));
+  return icon;
+}
+
+WindowId LinuxDesktop::AddWindow(Entry entry) {
+  const WindowId id = nextWindow_;
+  nextWindow_ += 0x10;
+  windows_[id] = std::move(entry);
+  return id;
+}
+
+void LinuxDesktop::RemoveWindow(WindowId id) {
+  windows_.erase(id);
+  timers_->KillAll(id);
+}
+
+std::optional<std::intptr_t> LinuxDesktop::Send(WindowId window, std::uint32_t msg,
+                                                std::uintptr_t wParam, std::intptr_t lParam) {
+  const auto it = windows_.find(window);
+  if (it == windows_.end() || !it->second.handler) return std::nullopt;
+  return it->second.handler->handleMessage(msg, wParam, lParam);
+}
+
+std::vector<WindowId> LinuxDesktop::TopLevelWindows() const {
+  std::vector<WindowId> ids;
+  for (const auto& [id, entry] : windows_)
+    if (entry.topLevel) ids.push_back(id);
+  return ids;
+}
+
+void LinuxDesktop::Later(std::function<void()> work) {
+  QMetaObject::invokeMethod(&context_, std::move(work), Qt::QueuedConnection);
+}
+
+std::unique_ptr<NativeWindow> LinuxDesktop::createWindow(const std::string& className,
+                                                         MessageHandler& handler,
+                                                         bool messageOnly) {
+  const WindowId id = AddWindow({className, &handler, !messageOnly, Kind::Plain});
+  return std::make_unique<Window>(*this, id);
+}
+
+std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::string& title,
+                                                                 MessageHandler& handler) {
+  const WindowId id = AddWindow({"TApplication", &handler, true, Kind::Taskbar});
+  auto window = std::make_unique<Taskbar>(*this, id);
+  window->setTitle(title);
+  return window;
+}
+
+std::unique_ptr<NativeForm> LinuxDesktop::createForm(const FormDef& def, WindowId owner,
+                                                     FormEvents& events) {
+  const WindowId id = AddWindow({def.className, nullptr, true, Kind::Form});
+  LinuxForm::Hooks hooks;
+  hooks.restoredByUser = [this, owner] {
+    Later([this, owner] { Send(owner, wm::SysCommand, sc::Restore, 0); });
+  };
+  hooks.destroyed = [this, id] {
+    form_ = nullptr;
+    RemoveWindow(id);
+  };
+  auto form = std::make_unique<LinuxForm>(id, def, events, Icon(IconId::Program), std::move(hooks));
+  form_ = form.get();
+  form_->Apply(taskbarShown_, taskbarIconic_);
+  return form;
+}
+
+void LinuxDesktop::TaskbarShow(int command) {
+  switch (command) {
+    case sw::Hide:
+      taskbarShown_ = false;
+      break;
+    case sw::Minimize:
+    case sw::ShowMinNoActive:
+      taskbarShown_ = true;
+      taskbarIconic_ = true;
+      break;
+    case sw::Restore:
+    case sw::ShowNormal:
+      taskbarShown_ = true;
+      taskbarIconic_ = false;
+      break;
+    default:
+      taskbarShown_ = true;
+      break;
+  }
+  UpdateMainWindow();
+}
+
+void LinuxDesktop::UpdateMainWindow() {
+  if (form_) form_->Apply(taskbarShown_, taskbarIconic_);
+}
+
+bool LinuxDesktop::setForegroundWindow(WindowId window) {
+  // Only the main window can be brought forward; the others are never seen.
+  if (!windows_.count(window)) return false;
+  if (form_ && windows_[window].kind == Kind::Form && form_->visible()) {
+    form_->Widget().raise();
+    form_->Widget().activateWindow();
+  }
+  return true;
+}
+
+void LinuxDesktop::postMessage(WindowId window, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+  Later([this, window, msg, wParam, lParam] { Send(window, msg, wParam, lParam); });
+}
+
+// ---------------------------------------------------------------------------------------
+// The notification area
+
+bool LinuxDesktop::notifyIcon(std::uint32_t message, const NotifyIconData& data) {
+  return statusArea_->Request(message, data);
+}
+
+std::uint32_t LinuxDesktop::shellVersion() {
+  // What this notification area does is what the Windows shell does from 6.0 on: balloons,
+  // the long record with its 127-character tip, and a context request for the menu.
+  return 0x60000;
+}
+
+std::uint32_t LinuxDesktop::registerWindowMessage(const std::string& name) {
+  const auto it = registered_.find(name);
+  if (it != registered_.end()) return it->second;
+  const auto id = static_cast<std::uint32_t>(0xC000 + registered_.size());
+  registered_[name] = id;
+  return id;
+}
+
+bool LinuxDesktop::registerServiceProcess(bool) {
+  return false;  // there is no task list to leave
+}
+
+void LinuxDesktop::IconInput(const IconAddress& icon, std::vector<std::uint32_t> codes,
+                             std::optional<Point> cursor) {
+  Later([this, icon, codes = std::move(codes), cursor] {
+    hostCursor_ = cursor;
+    for (std::uint32_t code : codes) {
+      // The buttons held while each message is handled, as GetKeyState would say.
+      switch (code) {
+        case wm::LButtonDown:
+          hostButtons_ |= 1u << vk::LButton;
+          break;
+        case wm::MButtonDown:
+          hostButtons_ |= 1u << vk::MButton;
+          break;
+        case wm::LButtonUp:
+          hostButtons_ &= ~(1u << vk::LButton);
+          break;
+        case wm::MButtonUp:
+          hostButtons_ &= ~(1u << vk::MButton);
+          break;
+        default:
+          break;
+      }
+      Send(icon.window, icon.callbackMessage, icon.id, static_cast<std::intptr_t>(code));
+    }
+    hostCursor_.reset();
+    hostButtons_ = 0;
+  });
+}
+
+void LinuxDesktop::IconMenuChosen(const IconAddress& icon, int command) {
+  // The program hears a context request whose pop-up call answers with the chosen item,
+  // and runs it as it runs any menu choice.
+  Later([this, icon, command] {
+    answer_ = Answer{icon.window, command};
+    Send(icon.window, icon.callbackMessage, icon.id, wm::ContextMenu);
+    answer_.reset();
+  });
+}
+
+void LinuxDesktop::IconMenuWanted(const IconAddress& icon) {
+  if (probing_ != 0) return;
+  probing_ = icon.window;
+  Send(icon.window, icon.callbackMessage, icon.id, wm::ContextMenu);
+  probing_ = 0;
+}
+
+void LinuxDesktop::ShellRestarted() {
+  const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
+  for (WindowId id : TopLevelWindows()) postMessage(id, msg, 0, 0);
+}
+
+int LinuxDesktop::trackPopupMenu(WindowId owner, Point at, const std::string&,
+                                 const std::vector<MenuItemView>& items) {
+  statusArea_->MenuSeen(owner, items);
+  if (probing_ == owner) return 0;  // the host shows it; the program only said what it holds
+  if (answer_ && answer_->owner == owner) {
+    const int command = answer_->command;
+    answer_.reset();
+    for (const MenuItemView& item : items)
+      if (item.command == command && item.caption != "-") return command;
+    return 0;
+  }
+  return ShowMenu(at, items);
+}
+
+int LinuxDesktop::ShowMenu(Point at, const std::vector<MenuItemView>& items) {
+  QMenu menu;
+  for (const MenuItemView& item : items) {
+    if (item.caption == "-") {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* action = menu.addAction(QString::fromLocal8Bit(item.caption));
+    action->setData(item.command);
+    if (item.isDefault) menu.setDefaultAction(action);
+  }
+  const QAction* chosen = menu.exec(QPoint(at.x, at.y));
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+void LinuxDesktop::errorBox(const std::string& caption, const std::string& text) {
+  QMessageBox::critical(nullptr, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text));
+}
+
+// ---------------------------------------------------------------------------------------
+// Timers, input, files and the clock
+
+bool LinuxDesktop::setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) {
+  if (!windows_.count(window)) return false;
+  return timers_->Set(window, id, ms);
+}
+
+void LinuxDesktop::killTimer(WindowId window, std::uintptr_t id) {
+  timers_->Kill(window, id);
+}
+
+bool LinuxDesktop::keyDown(int virtualKey) {
+  const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
+  const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+  const bool host = virtualKey >= 0 && virtualKey < 32 && (hostButtons_ & (1u << virtualKey));
+  switch (virtualKey) {
+    case vk::Shift:
+      return keys & Qt::ShiftModifier;
+    case vk::Control:
+      return keys & Qt::ControlModifier;
+    case vk::Menu:
+      return keys & Qt::AltModifier;
+    case vk::LButton:
+      return host || (buttons & Qt::LeftButton);
+    case vk::RButton:
+      return host || (buttons & Qt::RightButton);
+    case vk::MButton:
+      return host || (buttons & Qt::MiddleButton);
+  }
+  return false;
+}
+
+Point LinuxDesktop::cursorPos() {
+  if (hostCursor_) return *hostCursor_;
+  const QPoint at = QCursor::pos();
+  return {at.x(), at.y()};
+}
+
+std::uint32_t LinuxDesktop::doubleClickTime() {
+  return static_cast<std::uint32_t>(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+std::string LinuxDesktop::executablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < path.size()) {
+      path.resize(static_cast<std::size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::optional<FileStamp> LinuxDesktop::fileStamp(const std::string& path) {
+  return posix::StatFile(path);
+}
+
+ReadResult LinuxDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
+  return posix::ReadFileDenyWriters(path, bytes);
+}
+
+std::uint32_t LinuxDesktop::utcMillisecondsOfDay() {
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(RealTimeMs()) % kDayMs);
+}
+
+std::int64_t LinuxDesktop::localTimeMilliseconds() {
+  std::int64_t offset = 0;
+  const std::int64_t utc = RealTimeMs(&offset);
+  return utc + offset;
+}
+
+// ---------------------------------------------------------------------------------------
+// The loop and the session
+
+void LinuxDesktop::runMessageLoop() {
+  QApplication::exec();
+}
+
+void LinuxDesktop::quit() {
+  // exit, not quit: Qt's quit first asks every window to close, and the main window's
+  // close is the program's question, which says no until Exit is chosen.
+  QCoreApplication::exit(0);
+}
+
+bool LinuxDesktop::QueryEndSession() {
+  bool agreed = true;
+  for (WindowId id : TopLevelWindows()) {
+    const auto it = windows_.find(id);
+    if (it == windows_.end()) continue;
+    if (it->second.kind == Kind::Form) {
+      if (form_ && !form_->Events().formQueryEndSession()) agreed = false;
+    } else if (const auto answer = Send(id, wm::QueryEndSession, 0, 0)) {
+      if (*answer == 0) agreed = false;
+    }
+  }
+  return agreed;
+}
+
+void LinuxDesktop::EndSession(bool ending) {
+  for (WindowId id : TopLevelWindows()) {
+    const auto it = windows_.find(id);
+    if (it == windows_.end()) continue;
+    if (it->second.kind == Kind::Form) {
+      if (form_) form_->Events().formEndSession(ending);
+    } else {
+      Send(id, wm::EndSession, ending ? 1 : 0, 0);
+    }
+  }
+  // Windows ends a process whose session ended; here the loop ends, and the program
+  // tidies up as it does after Exit.
+  if (ending) quit();
+}
+
+}  // namespace zanto::platform::linux_desktop

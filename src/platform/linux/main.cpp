@@ -1,0 +1,25 @@
+// zanto for Linux desktops: the program over Qt 6 Widgets and the desktop's D-Bus services.
+#include <QApplication>
+#include <QIcon>
+
+#include "app/zanto.h"
+#include "platform/linux/linux_desktop.h"
+#include "platform/linux/session.h"
+
+int main(int argc, char** argv) {
+  using zanto::platform::linux_desktop::LinuxDesktop;
+  using zanto::platform::linux_desktop::Session;
+  // Before Qt starts a thread of its own, so that no thread takes the signals instead.
+  const sigset_t blocked = Session::BlockSignals();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zanto"));
+  QApplication::setDesktopFileName(QStringLiteral("zanto"));
+  // A tray program lives on with no window open.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QIcon icon;
+  for (const char* file : {":/zanto/zanto-16.png", ":/zanto/zanto-32.png", ":/zanto/zanto-64.png"})
+    icon.addFile(QString::fromLatin1(file));
+  QApplication::setWindowIcon(icon);
+  LinuxDesktop desktop(blocked);
+  return zanto::RunZanto(desktop);
+}

@@ -1,0 +1,95 @@
+// The Linux desktop's translations between the notification area's vocabulary and the
+// freedesktop services: what a user sees in a host's menu and what a notification
+// server's signals mean to the tray component.
+#include <gtest/gtest.h>
+
+#include "platform/codes.h"
+#include "platform/linux/tray_translation.h"
+
+namespace zanto::platform::linux_desktop {
+namespace {
+
+TEST(MenuLabel, AccessKeysAndLiteralMarks) {
+  EXPECT_EQ(MenuLabel("&Tell me more, Zanto!"), "_Tell me more, Zanto!");
+  EXPECT_EQ(MenuLabel("About &Zanto..."), "About _Zanto...");
+  EXPECT_EQ(MenuLabel("E&xit"), "E_xit");
+  // What is literal in the caption stays literal in the label.
+  EXPECT_EQ(MenuLabel("Fish && Chips"), "Fish & Chips");
+  EXPECT_EQ(MenuLabel("snake_case"), "snake__case");
+  EXPECT_EQ(MenuLabel("&&_&a"), "&___a");
+  EXPECT_EQ(MenuLabel("Trailing &"), "Trailing ");
+  EXPECT_EQ(MenuLabel(""), "");
+}
+
+TEST(BalloonIcon, NamesByKind) {
+  EXPECT_EQ(BalloonIconName(niif::Info), "dialog-information");
+  EXPECT_EQ(BalloonIconName(niif::Warning), "dialog-warning");
+  EXPECT_EQ(BalloonIconName(niif::Error), "dialog-error");
+  EXPECT_EQ(BalloonIconName(niif::None), "");
+  // Flags above the kind (sound, large icon) do not change it.
+  EXPECT_EQ(BalloonIconName(niif::Info | 0x10), "dialog-information");
+}
+
+TEST(EscapeMarkup, QuoteStaysText) {
+  EXPECT_EQ(EscapeMarkup("a < b && c > d"), "a &lt; b &amp;&amp; c &gt; d");
+  EXPECT_EQ(EscapeMarkup("<b>not bold</b>"), "&lt;b&gt;not bold&lt;/b&gt;");
+  EXPECT_EQ(EscapeMarkup("plain"), "plain");
+}
+
+TEST(BalloonTracker, ServerSignalsBecomeBalloonCodes) {
+  BalloonTracker t;
+  EXPECT_EQ(t.ReplacesId(), 0u);
+  t.Shown(7);
+  EXPECT_EQ(t.ReplacesId(), 7u) << "the next balloon replaces the one on screen";
+  EXPECT_EQ(t.Closed(7, 1), nin::BalloonTimeout) << "expired";
+  EXPECT_EQ(t.ReplacesId(), 0u) << "a closed notification is replaced by none";
+
+  t.Shown(8);
+  EXPECT_EQ(t.Closed(8, 2), nin::BalloonHide) << "dismissed by the user";
+  t.Shown(9);
+  EXPECT_EQ(t.Closed(9, 4), nin::BalloonHide) << "closed for a reason not given";
+  t.Shown(10);
+  EXPECT_EQ(t.Closed(10, 3), std::nullopt) << "closed at a program's request";
+}
+
+TEST(BalloonTracker, ClickIsReportedOnceWithoutTheCloseAfterIt) {
+  BalloonTracker t;
+  t.Shown(5);
+  EXPECT_EQ(t.ActionInvoked(5, "other"), std::nullopt) << "only the default action is a click";
+  EXPECT_EQ(t.ActionInvoked(5, "default"), nin::BalloonUserClick);
+  EXPECT_EQ(t.Closed(5, 2), std::nullopt) << "the server closes what was clicked";
+  // The next balloon is reported as usual.
+  t.Shown(6);
+  EXPECT_EQ(t.Closed(6, 2), nin::BalloonHide);
+}
+
+TEST(BalloonTracker, SignalsAboutOtherNotificationsAreNotOurs) {
+  BalloonTracker t;
+  EXPECT_EQ(t.ActionInvoked(0, "default"), std::nullopt);
+  EXPECT_EQ(t.Closed(0, 1), std::nullopt);
+  t.Shown(3);
+  EXPECT_EQ(t.ActionInvoked(4, "default"), std::nullopt);
+  EXPECT_EQ(t.Closed(4, 1), std::nullopt);
+  EXPECT_EQ(t.ReplacesId(), 3u) << "ours is still on screen";
+}
+
+TEST(BalloonTracker, WithdrawnBalloonSaysNothingMore) {
+  BalloonTracker t;
+  EXPECT_EQ(t.Withdraw(), std::nullopt) << "nothing on screen, nothing to close";
+  t.Shown(11);
+  EXPECT_EQ(t.Withdraw(), 11u);
+  EXPECT_EQ(t.Withdraw(), std::nullopt) << "closed once";
+  EXPECT_EQ(t.Closed(11, 3), std::nullopt);
+  EXPECT_EQ(t.Closed(11, 2), std::nullopt);
+  EXPECT_EQ(t.ReplacesId(), 0u);
+
+  t.Shown(12);
+  t.ActionInvoked(12, "default");
+  t.Reset();  // the server went away
+  EXPECT_EQ(t.ReplacesId(), 0u);
+  t.Shown(1);  // a new server counts from 1 again
+  EXPECT_EQ(t.Closed(1, 1), nin::BalloonTimeout) << "the old click is forgotten";
+}
+
+}  // namespace
+}  // namespace zanto::platform::linux_desktop
