@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# zanto on a Linux desktop, end to end and headless: a private session bus, Xvfb, a
+# StatusNotifierWatcher, two tray hosts, the notification server dunst and zanto itself,
+# checked from outside through D-Bus, X and the accessibility tree. Screenshots go to
+# out/linux/.
+# usage: e2e/linux/run.sh BUILD_DIR   (a build with -DZANTO_LINUX_DESKTOP=ON)
+# Needs: dbus-daemon, xvfb, xauth, x11-utils, xdotool, imagemagick, dunst, at-spi2-core,
+# haskell-status-notifier-item-utils, haskell-gtk-sni-tray-utils, python3-gi,
+# gir1.2-atspi-2.0.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(cd "$here/../.." && pwd)"
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+build="$(cd "$1" && pwd)"
+if [ ! -x "$build/zanto" ]; then
+  echo "$build/zanto is missing: configure with -DZANTO_LINUX_DESKTOP=ON and build it" >&2
+  exit 2
+fi
+out="$repo/out/linux"
+rm -rf "$out"
+mkdir -p "$out"
+# D-Bus and the accessibility bus need the machine's identity.
+[ -s /etc/machine-id ] || dbus-uuidgen --ensure=/etc/machine-id
+# The test stops every service itself; the time limit is the last resort, and lets it.
+exec dbus-run-session --config-file="$here/session-bus.conf" -- \
+  timeout --kill-after=15 240 /usr/bin/python3 "$here/zanto_e2e.py" "$build" "$out"

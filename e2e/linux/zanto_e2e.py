@@ -1,0 +1,750 @@
+#!/usr/bin/python3
+"""zanto on a Linux desktop, end to end, headless.
+
+Runs inside the private session bus that run.sh makes, starts every service of a small
+desktop itself (Xvfb, the accessibility bus, a StatusNotifierWatcher, two tray hosts, the
+notification server dunst, and a stand-in for GNOME's session manager), runs the real
+zanto and checks through D-Bus, X and the accessibility tree what a user would see.
+
+usage: zanto_e2e.py BUILD_DIR OUT_DIR
+"""
+
+import ctypes
+import os
+import re
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import gi
+
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio, GLib  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WATCHER = "org.kde.StatusNotifierWatcher"
+WATCHER_PATH = "/StatusNotifierWatcher"
+ITEM_IFACE = "org.kde.StatusNotifierItem"
+MENU_IFACE = "com.canonical.dbusmenu"
+NOTIFICATIONS = "org.freedesktop.Notifications"
+PROPS = "org.freedesktop.DBus.Properties"
+MANAGER = "org.gnome.SessionManager"
+CLIENT_IFACE = "org.gnome.SessionManager.ClientPrivate"
+ICON_YELLOW = "#FFD75E"
+MENU_LABELS = ["_Tell me more, Zanto!", None, "_Settings...", "About _Zanto...", "E_xit"]
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(text, flush=True)
+
+
+def die_with_parent():
+    # A service must not outlive the test, however the test ends.
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+
+
+# ---------------------------------------------------------------------------------------
+# Services, each stopped by its PID, last started first.
+
+
+class Services:
+    def __init__(self, out):
+        self.out = out
+        self.running = []  # (name, Popen)
+
+    def start(self, name, argv, env=None, **kwargs):
+        logfile = open(os.path.join(self.out, f"{name}.log"), "w")
+        proc = subprocess.Popen(argv, env=env, stdout=logfile, stderr=subprocess.STDOUT,
+                                preexec_fn=die_with_parent, **kwargs)
+        self.running.append((name, proc))
+        return proc
+
+    def stop(self, proc, timeout=5.0):
+        for i, (name, p) in enumerate(self.running):
+            if p is proc:
+                del self.running[i]
+                break
+        if proc.poll() is None:
+            proc.send_signal(signal.SIGTERM)
+            try:
+                proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(5)
+        return proc.returncode
+
+    def stop_all(self):
+        while self.running:
+            self.stop(self.running[-1][1])
+
+
+# ---------------------------------------------------------------------------------------
+# Waiting: every wait is bounded, and the bus keeps being served while it lasts.
+
+
+def pump(seconds=0.0):
+    context = GLib.MainContext.default()
+    end = time.monotonic() + seconds
+    while True:
+        while context.pending():
+            context.iteration(False)
+        if time.monotonic() >= end:
+            return
+        time.sleep(0.01)
+
+
+def wait_until(what, predicate, timeout):
+    end = time.monotonic() + timeout
+    while True:
+        pump()
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure(f"{what}: not within {timeout:g} s")
+        time.sleep(0.03)
+
+
+# ---------------------------------------------------------------------------------------
+# The bus: calls, and a monitor that keeps what crossed it.
+
+
+class Bus:
+    def __init__(self):
+        self.conn = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+
+    def call(self, dest, path, iface, method, args=None, sig=None, timeout=3000):
+        params = GLib.Variant(sig, args) if sig else None
+        reply = self.conn.call_sync(dest, path, iface, method, params, None,
+                                    Gio.DBusCallFlags.NO_AUTO_START, timeout, None)
+        return reply.unpack() if reply else None
+
+    def try_call(self, *args, **kwargs):
+        try:
+            return self.call(*args, **kwargs)
+        except GLib.Error:
+            return None
+
+    def owner(self, name):
+        return self.try_call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                             "GetNameOwner", (name,), "(s)")
+
+    def prop(self, dest, path, iface, name):
+        return self.call(dest, path, PROPS, "Get", (iface, name), "(ss)")[0]
+
+    def all_props(self, dest, path, iface):
+        return self.call(dest, path, PROPS, "GetAll", (iface,), "(s)")[0]
+
+    def request_name(self, name):
+        result = self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                           "RequestName", (name, 4), "(su)")[0]
+        if result != 1:
+            raise Failure(f"could not own {name}")
+
+
+class Message:
+    def __init__(self, when, kind, sender, path, iface, member, body):
+        self.when, self.kind, self.sender = when, kind, sender
+        self.path, self.iface, self.member, self.body = path, iface, member, body
+
+    def __repr__(self):
+        return f"{self.kind} {self.sender} {self.iface}.{self.member}{self.body!r}"
+
+
+class Monitor:
+    """Everything on the bus that concerns the test, with the moment it was seen."""
+
+    RULES = [f"interface='{NOTIFICATIONS}'", f"interface='{WATCHER}'",
+             f"interface='{MENU_IFACE}'", f"interface='{ITEM_IFACE}'", f"interface='{CLIENT_IFACE}'",
+             f"interface='{MANAGER}'"]
+
+    def __init__(self):
+        address = os.environ["DBUS_SESSION_BUS_ADDRESS"]
+        flags = (Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT
+                 | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        self.conn = Gio.DBusConnection.new_for_address_sync(address, flags, None, None)
+        self.lock = threading.Lock()
+        self.messages = []
+        self.active = False
+        self.conn.add_filter(self._filter)
+        self.conn.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                            "org.freedesktop.DBus.Monitoring", "BecomeMonitor",
+                            GLib.Variant("(asu)", (self.RULES, 0)), None, 0, 5000, None)
+        self.active = True
+
+    def _filter(self, conn, message, incoming):
+        if not incoming:
+            return message
+        kind = message.get_message_type()
+        if not self.active and kind in (Gio.DBusMessageType.METHOD_RETURN,
+                                        Gio.DBusMessageType.ERROR):
+            return message  # the answer to BecomeMonitor itself
+        if kind in (Gio.DBusMessageType.METHOD_CALL, Gio.DBusMessageType.SIGNAL):
+            body = message.get_body()
+            record = Message(time.monotonic(),
+                             "call" if kind == Gio.DBusMessageType.METHOD_CALL else "signal",
+                             message.get_sender(), message.get_path(), message.get_interface(),
+                             message.get_member(), body.unpack() if body else ())
+            with self.lock:
+                self.messages.append(record)
+        return None  # a monitor never answers
+
+    def find(self, member, since=0.0, kind=None, sender=None, where=None):
+        """Messages by member; `sender` is a set of unique names."""
+        with self.lock:
+            found = [m for m in self.messages
+                     if m.member == member and m.when >= since and (kind is None or m.kind == kind)
+                     and (sender is None or m.sender in sender) and (where is None or where(m))]
+        return found
+
+    def wait(self, what, member, timeout, **kwargs):
+        return wait_until(what, lambda: (self.find(member, **kwargs) or [None])[0], timeout)
+
+
+# ---------------------------------------------------------------------------------------
+# Stand-ins: a tray host, and GNOME's session manager.
+
+SESSION_MANAGER_XML = f"""<node>
+<interface name="{MANAGER}">
+  <method name="RegisterClient"><arg type="s" direction="in"/><arg type="s" direction="in"/>
+    <arg type="o" direction="out"/></method>
+  <method name="UnregisterClient"><arg type="o" direction="in"/></method>
+</interface>
+<interface name="{CLIENT_IFACE}">
+  <method name="EndSessionResponse"><arg type="b" direction="in"/><arg type="s" direction="in"/></method>
+  <signal name="Stop"/>
+  <signal name="QueryEndSession"><arg type="u"/></signal>
+  <signal name="EndSession"><arg type="u"/></signal>
+  <signal name="CancelEndSession"/>
+</interface>
+</node>"""
+
+
+class HostStandIn:
+    """A tray host as far as the watcher sees one: it registers, and again with a new
+    watcher. What it shows the test reads from the bus."""
+
+    def __init__(self, bus):
+        self.bus = bus
+        self.name = f"org.kde.StatusNotifierHost-{os.getpid()}"
+        bus.request_name(self.name)
+        self.subscription = bus.conn.signal_subscribe(
+            "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+            "/org/freedesktop/DBus", WATCHER, Gio.DBusSignalFlags.NONE, self._watcher_changed)
+        self.register()
+
+    def register(self):
+        self.bus.call(WATCHER, WATCHER_PATH, WATCHER, "RegisterStatusNotifierHost", (self.name,), "(s)")
+
+    def _watcher_changed(self, conn, sender, path, iface, signal_name, params):
+        if params.unpack()[2]:
+            # A new watcher may need a moment before its object answers.
+            GLib.timeout_add(200, self._register_later, 10)
+
+    def _register_later(self, tries):
+        try:
+            self.register()
+        except GLib.Error:
+            if tries > 0:
+                GLib.timeout_add(200, self._register_later, tries - 1)
+        return False
+
+    def items(self):
+        try:
+            return self.bus.prop(WATCHER, WATCHER_PATH, WATCHER, "RegisteredStatusNotifierItems")
+        except GLib.Error:
+            return []
+
+
+class SessionManagerStandIn:
+    """GNOME's session manager as far as a client sees it: a client object for every
+    program that registers, and the session's end announced on it."""
+
+    def __init__(self, bus):
+        self.bus = bus
+        self.clients = {}  # app id -> client object path
+        self.responses = {}  # client object path -> [(ok, reason)]
+        self.node = Gio.DBusNodeInfo.new_for_xml(SESSION_MANAGER_XML)
+        self.objects = [bus.conn.register_object("/org/gnome/SessionManager",
+                                                 self.node.interfaces[0], self._call, None, None)]
+        bus.request_name(MANAGER)
+
+    def _call(self, conn, sender, path, iface, method, params, invocation):
+        if method == "RegisterClient":
+            app_id = params.unpack()[0]
+            client = f"/org/gnome/SessionManager/Client{len(self.objects)}"
+            self.objects.append(conn.register_object(client, self.node.interfaces[1], self._call,
+                                                     None, None))
+            self.clients[app_id] = client
+            invocation.return_value(GLib.Variant("(o)", (client,)))
+        elif method == "EndSessionResponse":
+            self.responses.setdefault(path, []).append(tuple(params.unpack()))
+            invocation.return_value(None)
+        else:
+            invocation.return_value(None)
+
+    def answers(self, app_id):
+        return self.responses.get(self.clients.get(app_id), [])
+
+    def emit(self, app_id, name, args=None, sig=None):
+        self.bus.conn.emit_signal(None, self.clients[app_id], CLIENT_IFACE, name,
+                                  GLib.Variant(sig, args) if sig else None)
+
+    def close(self):
+        for obj in self.objects:
+            self.bus.conn.unregister_object(obj)
+        self.bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "ReleaseName", (MANAGER,), "(s)")
+
+
+# ---------------------------------------------------------------------------------------
+# The X display: windows, screenshots, input.
+
+
+def run(*argv, check=True):
+    result = subprocess.run(argv, capture_output=True, text=True, timeout=20)
+    if check and result.returncode != 0:
+        raise Failure(f"{' '.join(argv)}: {result.stderr.strip()}")
+    return result.stdout.strip()
+
+
+def windows(name=None, cls=None):
+    argv = ["xdotool", "search", "--onlyvisible"]
+    argv += ["--class", cls] if cls else ["--name", name]
+    return run(*argv, check=False).split()
+
+
+def geometry(window):
+    info = run("xwininfo", "-id", window)
+    get = lambda key: int(re.search(rf"{key}:\s+(-?\d+)", info).group(1))  # noqa: E731
+    return get("Absolute upper-left X"), get("Absolute upper-left Y"), get("Width"), get("Height")
+
+
+def viewable(window):
+    return "IsViewable" in run("xwininfo", "-id", window, check=False)
+
+
+def screenshot(path, window="root", crop=None):
+    argv = ["import", "-window", window]
+    if crop:
+        x, y, w, h = crop
+        argv += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
+    run(*argv, path)
+
+
+def find_colour(path, colour, region):
+    """The bounding box of a colour inside a region of a screenshot."""
+    x, y, w, h = region
+    box = run("convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-fuzz", "12%", "-fill",
+              "black", "+opaque", colour, "-format", "%@", "info:")
+    m = re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", box)
+    if not m or int(m.group(1)) >= w:
+        return None
+    bw, bh, bx, by = map(int, m.groups())
+    return x + bx, y + by, bw, bh
+
+
+# ---------------------------------------------------------------------------------------
+# The accessibility tree: which page of the settings window a user sees.
+
+
+class Accessibility:
+    def __init__(self):
+        gi.require_version("Atspi", "2.0")
+        from gi.repository import Atspi
+        self.Atspi = Atspi
+
+    def app(self, name):
+        desktop = self.Atspi.get_desktop(0)
+        for i in range(desktop.get_child_count()):
+            child = desktop.get_child_at_index(i)
+            if child and child.get_name() == name:
+                return child
+        return None
+
+    def nodes(self, root):
+        stack = [root]
+        while stack:
+            node = stack.pop()
+            if node is None:
+                continue
+            yield node
+            # Children in their order: the last pushed is the first taken.
+            stack.extend(node.get_child_at_index(i)
+                         for i in reversed(range(node.get_child_count())))
+
+    def shown_texts(self, app_name):
+        """The labels and rows a user can see now, and every list row there is."""
+        app = self.app(app_name)
+        if not app:
+            return None
+        app.clear_cache()
+        showing, rows = set(), []
+        for node in self.nodes(app):
+            role = node.get_role_name()
+            if role in ("label", "page tab", "push button"):
+                if node.get_state_set().contains(self.Atspi.StateType.SHOWING):
+                    showing.add(node.get_name())
+            elif role == "table cell":
+                rows.append(node.get_name())
+        return showing, rows
+
+
+# ---------------------------------------------------------------------------------------
+# The test.
+
+
+class Test:
+    def __init__(self, build, out):
+        self.build, self.out = build, out
+        self.services = Services(out)
+        self.passed = 0
+        self.zanto = None
+        with open(os.path.join(build, "quotes.txt"), encoding="utf-8", errors="replace") as f:
+            self.quotes = f.read().splitlines()
+
+    def ok(self, text):
+        self.passed += 1
+        log(f"ok {self.passed} - {text}")
+
+    def check(self, condition, text):
+        if not condition:
+            raise Failure(text)
+        self.ok(text)
+
+    # -- the desktop ----------------------------------------------------------------------
+
+    def start_desktop(self):
+        read, write = os.pipe()
+        self.services.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                     "1280x800x24", "-nolisten", "tcp"],
+                            pass_fds=[write])
+        os.close(write)
+        ready = []
+        threading.Thread(target=lambda: ready.append(os.read(read, 16)), daemon=True).start()
+        display = wait_until("Xvfb tells its display", lambda: ready and ready[0], 15)
+        os.close(read)
+        os.environ["DISPLAY"] = ":" + display.decode().strip()
+        wait_until("the display answers", lambda: subprocess.run(
+            ["xdpyinfo"], capture_output=True).returncode == 0, 10)
+        self.ok(f"Xvfb on {os.environ['DISPLAY']}")
+
+        self.bus = Bus()
+        self.monitor = Monitor()
+        self.services.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher"])
+        wait_until("the accessibility bus", lambda: self.bus.owner("org.a11y.Bus"), 10)
+        self.watcher = self.start_watcher()
+        self.host = HostStandIn(self.bus)
+        self.gtk_tray = self.services.start(
+            "gtk-sni-tray", ["gtk-sni-tray-standalone", "--bottom", "--end", "--size", "28"])
+        self.tray_bar = wait_until("gtk-sni-tray's bar", lambda: (windows(name="^gtk-sni-tray") or
+                                                                   [None])[0], 15)
+        wait_until("both hosts registered", lambda: len(self.monitor.find(
+            "RegisterStatusNotifierHost", kind="call")) >= 2, 15)
+        self.services.start("dunst", ["dunst", "-config", os.path.join(HERE, "dunstrc")])
+        wait_until("dunst on the bus", lambda: self.bus.owner(NOTIFICATIONS), 15)
+        self.ok("status-notifier-watcher, two tray hosts (a stand-in and gtk-sni-tray), dunst")
+        self.a11y = Accessibility()
+
+    def start_watcher(self):
+        proc = self.services.start("watcher", ["status-notifier-watcher"])
+        wait_until("the watcher answers", lambda: self.bus.try_call(
+            WATCHER, WATCHER_PATH, PROPS, "Get", (WATCHER, "ProtocolVersion"), "(ss)"), 15)
+        return proc
+
+    # -- zanto ----------------------------------------------------------------------------
+
+    def start_zanto(self, tag):
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        self.started = time.monotonic()
+        self.zanto = self.services.start(f"zanto-{tag}", [os.path.join(self.build, "zanto")],
+                                         env=env, cwd="/")
+        prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
+        item = wait_until("zanto's icon registered with the watcher",
+                          lambda: next((i for i in self.host.items() if i.startswith(prefix)),
+                                       None), 10)
+        return item
+
+    def zanto_items(self):
+        prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
+        return [i for i in self.host.items() if i.startswith(prefix)]
+
+    def zanto_sender(self):
+        """The bus connections of the running zanto."""
+        names = self.bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                              "org.freedesktop.DBus", "ListNames")[0]
+        mine = set()
+        for name in names:
+            if not name.startswith(":"):
+                continue
+            pid = self.bus.try_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                                    (name,), "(s)")
+            if pid and pid[0] == self.zanto.pid:
+                mine.add(name)
+        return mine
+
+    def menu(self, item):
+        revision, layout = self.bus.call(item, "/MenuBar", MENU_IFACE, "GetLayout", (0, -1, []),
+                                         "(iias)")
+        entries = []
+        for child in layout[2]:
+            ident, props = child[0], child[1]
+            entries.append((ident, None if props.get("type") == "separator" else props.get("label")))
+        return entries
+
+    def click_menu(self, item, label):
+        ident = next(i for i, text in self.menu(item) if text == label)
+        self.bus.call(item, "/MenuBar", MENU_IFACE, "Event",
+                      (ident, "clicked", GLib.Variant("i", 0), 0), "(isvu)")
+
+    def notifications(self, since, sender=None):
+        return self.monitor.find("Notify", since=since, kind="call", sender=sender)
+
+    def displayed(self):
+        return self.bus.prop(NOTIFICATIONS, "/org/freedesktop/Notifications",
+                             "org.dunstproject.cmd0", "displayedLength")
+
+    def settings_window(self):
+        return (windows(name=r"^Zanto\|Settings\.\.\.$") or [None])[0]
+
+    def page_shown(self, marker, others):
+        texts = self.a11y.shown_texts("zanto")
+        if not texts:
+            return False
+        showing, _ = texts
+        return marker in showing and not (showing & set(others))
+
+    # -- the checks -----------------------------------------------------------------------
+
+    def run(self):
+        general = "Sorry, no options implemented at the moment. Hey, this is just a beta! :)"
+        motto = "Zanto Velmar does not sleep. He waits."
+        self.start_desktop()
+
+        # The icon and its menu.
+        item = self.start_zanto("main")
+        registered = time.monotonic() - self.started
+        self.ok(f"the icon is registered with the watcher as {item} ({registered:.2f} s after start)")
+        props = self.bus.all_props(item, "/StatusNotifierItem", ITEM_IFACE)
+        self.check(props["Title"] == "Zanto" and props["Id"] == "zanto"
+                   and props["Status"] == "Active" and props["Category"] == "ApplicationStatus",
+                   "the item is titled Zanto, active, an application's status")
+        sizes = sorted(w for w, h, data in props["IconPixmap"] if len(data) == w * h * 4 and w == h)
+        self.check(sizes == [16, 32, 64], f"the icon comes in {sizes} pixels")
+        self.check(props["ToolTip"][2] == "" and props["ToolTip"][3] == "",
+                   "the tip is the program's hint, which is empty")
+        self.check(props["Menu"] == "/MenuBar" and not props["ItemIsMenu"],
+                   "the item exports its menu and takes clicks of its own")
+        labels = [text for _, text in self.menu(item)]
+        self.check(labels == MENU_LABELS, f"the exported menu is {labels}")
+
+        # The icon as the real host shows it.
+        bar = geometry(self.tray_bar)
+        screenshot(os.path.join(self.out, "screen.png"))
+        icon = wait_until("the icon in gtk-sni-tray's bar", lambda: screenshot(
+            os.path.join(self.out, "screen.png")) or find_colour(
+            os.path.join(self.out, "screen.png"), ICON_YELLOW, bar), 10)
+        screenshot(os.path.join(self.out, "tray.png"), crop=(bar[0] + bar[2] - 200, bar[1], 200,
+                                                              bar[3]))
+        self.ok(f"gtk-sni-tray shows the icon at {icon[0]},{icon[1]} ({icon[2]}x{icon[3]})")
+        icon_centre = (icon[0] + icon[2] // 2, icon[1] + icon[3] // 2)
+
+        # The first quote, one second after start.
+        sender = self.zanto_sender()
+        first = self.monitor.wait("the first quote", "Notify", 5, since=self.started, kind="call",
+                                  sender=sender)
+        registration = self.monitor.find("RegisterStatusNotifierItem", kind="call", sender=sender)
+        after = first.when - (registration[0].when if registration else self.started)
+        app, replaces, app_icon, summary, body, actions, hints, timeout = first.body
+        self.check(0.9 <= after <= 1.6,
+                   f"the first quote comes {after:.2f} s after the icon "
+                   f"({first.when - self.started:.2f} s after the process started)")
+        self.check(summary == "Did you know?" and body in self.quotes and app == "Zanto",
+                   f"it says \"Did you know?\" with a quote of quotes.txt: {body!r}")
+        self.check(app_icon == "dialog-information" and timeout == 10000 and "default" in actions[::2],
+                   "with the information icon, a 10-second time-out and a default action")
+        wait_until("dunst shows it", lambda: self.displayed() == 1, 3)
+        pump(0.3)
+        dunst = wait_until("dunst's window", lambda: (windows(cls="Dunst") or [None])[0], 5)
+        screenshot(os.path.join(self.out, "notification.png"))
+        screenshot(os.path.join(self.out, "notification-close.png"), crop=geometry(dunst))
+        self.ok("dunst shows the notification (out/linux/notification.png)")
+
+        # A click on it: the program withdraws it.
+        x, y, w, h = geometry(dunst)
+        clicked_at = time.monotonic()
+        run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        invoked = self.monitor.wait("the click reaches the program", "ActionInvoked", 3,
+                                    since=clicked_at, kind="signal")
+        closed = self.monitor.wait("the program closes the clicked notification",
+                                   "CloseNotification", 3, since=clicked_at, kind="call",
+                                   sender=sender)
+        self.check(invoked.body[1] == "default" and closed.body[0] == invoked.body[0],
+                   "a click on the notification invokes its default action and the program "
+                   "withdraws it")
+        wait_until("the notification is gone", lambda: self.displayed() == 0, 3)
+        self.check(self.zanto.poll() is None, "the program goes on")
+
+        # The real host's menu: Tell me more.
+        run("xdotool", "mousemove", str(icon_centre[0]), str(icon_centre[1]), "click", "3")
+        menu_window = wait_until("gtk-sni-tray's menu", lambda: next(
+            (w for w in windows(name="^gtk-sni-tray") if w != self.tray_bar
+             and geometry(w)[3] > 60), None), 5)
+        pump(0.5)
+        screenshot(os.path.join(self.out, "menu.png"))
+        mx, my, mw, mh = geometry(menu_window)
+        screenshot(os.path.join(self.out, "menu-close.png"),
+                   crop=(max(0, mx - 20), max(0, my - 20), mw + 40, mh + 60))
+        self.ok(f"a right click in gtk-sni-tray opens the menu ({mw}x{mh}, out/linux/menu.png)")
+        told = time.monotonic()
+        run("xdotool", "key", "t")
+        second = self.monitor.wait("Tell me more shows a quote", "Notify", 3, since=told,
+                                   kind="call", sender=sender)
+        self.check(second.when - told < 1.0 and second.body[3] == "Did you know?",
+                   f"Tell me more, Zanto! shows the next quote at once ({second.when - told:.2f} s):"
+                   f" {second.body[4]!r}")
+        wait_until("dunst shows it", lambda: self.displayed() == 1, 3)
+
+        # Settings: the window on its General page.
+        self.click_menu(item, "_Settings...")
+        window = wait_until("the settings window", self.settings_window, 5)
+        wait_until("the General page shows",
+                   lambda: self.page_shown(general, [motto]), 5)
+        pump(0.3)
+        screenshot(os.path.join(self.out, "settings.png"), window=window)
+        _, rows = self.a11y.shown_texts("zanto")
+        self.check(rows == self.quotes, f"Settings... shows the window on its General page; the "
+                                        f"Quotes page lists the {len(rows)} lines of quotes.txt")
+        # Enter presses OK, which sends the window back to the tray.
+        run("xdotool", "windowfocus", "--sync", window)
+        run("xdotool", "key", "Return")
+        wait_until("OK hides the window", lambda: not viewable(window), 5)
+        self.check(self.zanto_items() != [] and self.zanto.poll() is None,
+                   "Enter presses OK: the window goes back to the tray, the icon stays")
+
+        # About: the window on its About page.
+        self.click_menu(item, "About _Zanto...")
+        window = wait_until("the settings window again", self.settings_window, 5)
+        wait_until("the About page shows", lambda: self.page_shown(motto, [general]), 5)
+        pump(0.3)
+        screenshot(os.path.join(self.out, "about.png"), window=window)
+        self.ok("About Zanto... shows the window on its About page (out/linux/about.png)")
+
+        # A left click on the icon does nothing here.
+        activated = time.monotonic()
+        run("xdotool", "mousemove", str(icon_centre[0]), str(icon_centre[1]), "click", "1")
+        self.monitor.wait("the host's Activate", "Activate", 3, since=activated, kind="call")
+        pump(0.5)
+        self.check(viewable(window) and self.page_shown(motto, [general]) and
+                   not self.notifications(activated, sender),
+                   "a left click on the icon changes nothing")
+
+        # The quote of Tell me more expires on its own.
+        expired = self.monitor.wait("the quote expires", "NotificationClosed", 13, since=told,
+                                    kind="signal")
+        self.check(expired.body[1] == 1 and 9.5 <= expired.when - second.when <= 12,
+                   f"the quote expires after {expired.when - second.when:.1f} s")
+        wait_until("the notification is gone", lambda: self.displayed() == 0, 3)
+
+        # The watcher restarts: the icon comes back.
+        self.services.stop(self.watcher)
+        wait_until("the watcher has gone", lambda: not self.bus.owner(WATCHER), 5)
+        self.watcher = self.start_watcher()
+        restarted = time.monotonic()
+        item = wait_until("the icon comes back", lambda: (self.zanto_items() or [None])[0], 10)
+        self.check(self.menu(item) and [t for _, t in self.menu(item)] == MENU_LABELS,
+                   f"after the watcher's restart the icon is back as {item}, with its menu "
+                   f"({time.monotonic() - restarted:.2f} s after the new watcher answered)")
+        screenshot(os.path.join(self.out, "screen.png"))
+        wait_until("gtk-sni-tray shows the icon again", lambda: screenshot(
+            os.path.join(self.out, "screen.png")) or find_colour(
+            os.path.join(self.out, "screen.png"), ICON_YELLOW, bar), 10)
+        self.ok("gtk-sni-tray shows the icon again")
+
+        # Exit: the window and the icon go, the process ends.
+        exit_at = time.monotonic()
+        self.click_menu(item, "E_xit")
+        wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+        self.check(self.zanto.returncode == 0 and not self.zanto_items()
+                   and not self.settings_window(),
+                   f"Exit ends the process (code 0, {time.monotonic() - exit_at:.2f} s); the icon "
+                   "and the window are gone")
+        self.services.stop(self.zanto)
+
+        # The session ends with SIGTERM.
+        self.start_zanto("sigterm")
+        sender = self.zanto_sender()
+        self.monitor.wait("the first quote", "Notify", 5, since=self.started, kind="call",
+                          sender=sender)
+        term_at = time.monotonic()
+        self.zanto.send_signal(signal.SIGTERM)
+        wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+        closed = self.monitor.find("CloseNotification", since=term_at, kind="call", sender=sender)
+        self.check(self.zanto.returncode == 0 and not self.zanto_items() and closed,
+                   f"SIGTERM ends the session: the icon and its quote go, the process ends "
+                   f"(code 0, {time.monotonic() - term_at:.2f} s)")
+        self.services.stop(self.zanto)
+
+        # GNOME's session manager ends the session.
+        manager = SessionManagerStandIn(self.bus)
+        try:
+            self.start_zanto("gnome")
+            wait_until("zanto registers with the session manager",
+                       lambda: "zanto" in manager.clients, 5)
+            self.ok(f"zanto registers with GNOME's session manager ({manager.clients['zanto']})")
+            manager.emit("zanto", "QueryEndSession", (0,), "(u)")
+            wait_until("the answer to QueryEndSession", lambda: manager.answers("zanto"), 5)
+            pump(0.3)
+            self.check(manager.answers("zanto")[0][0] is True and self.zanto.poll() is None
+                       and self.zanto_items(),
+                       "asked whether the session may end, it agrees and stays")
+            ending = time.monotonic()
+            manager.emit("zanto", "EndSession", (0,), "(u)")
+            wait_until("the answer to EndSession", lambda: len(manager.answers("zanto")) >= 2, 5)
+            wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+            self.check(manager.answers("zanto")[1][0] is True and self.zanto.returncode == 0
+                       and not self.zanto_items(),
+                       f"at the session's end the icon goes and the process ends "
+                       f"({time.monotonic() - ending:.2f} s)")
+            self.services.stop(self.zanto)
+        finally:
+            manager.close()
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+        return 2
+    build, out = (os.path.abspath(a) for a in sys.argv[1:])
+    os.makedirs(out, exist_ok=True)
+    # Ended from outside (run.sh's time limit): stop the services first.
+    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(Failure("stopped from outside")))
+    test = Test(build, out)
+    began = time.monotonic()
+    failed = 0
+    try:
+        test.run()
+    except Failure as e:
+        failed = 1
+        log(f"not ok {test.passed + 1} - {e}")
+        try:
+            screenshot(os.path.join(out, "failure.png"))
+            log("   (the screen: out/linux/failure.png; the services' output: out/linux/*.log)")
+        except Exception:  # noqa: BLE001 - the display may be gone too
+            pass
+    finally:
+        test.services.stop_all()
+    log(f"Linux end-to-end: {time.monotonic() - began:.1f} s")
+    log(f"{test.passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
