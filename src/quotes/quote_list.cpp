@@ -1,5 +1,6 @@
 #include "quotes/quote_list.h"
 
+#include <bit>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -38,6 +39,8 @@ std::uint64_t BreakMask(const char* data, std::size_t n) {
   return mask;
 }
 
+constexpr std::size_t kSample = std::size_t{1} << 18;  // bytes; a multiple of 64
+
 }  // namespace
 
 QuoteList QuoteList::FromFileBytes(std::string bytes) {
@@ -58,7 +61,7 @@ QuoteList QuoteList::FromFileBytes(std::string bytes) {
     std::uint64_t mask = BreakMask(data + block, n);
 #endif
     while (mask) {
-      const std::size_t at = block + static_cast<std::size_t>(__builtin_ctzll(mask));
+      const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(mask));
       mask &= mask - 1;
       if (at < next) continue;  // the LF of a CR LF
       if (data[at] == '\0') {
@@ -69,6 +72,12 @@ QuoteList QuoteList::FromFileBytes(std::string bytes) {
       starts.push_back(next);
     }
     if (end < size) break;
+    if (block + 64 == kSample && size > 2 * kSample) {
+      // The lines so far tell how many the whole text holds: room for them all and an
+      // eighth more, so that the offsets are not copied over and over as they grow.
+      const std::size_t expected = starts.size() * (size / kSample);
+      starts.reserve(expected + expected / 8);
+    }
   }
   // The last entry is where the text ends; a break at the very end makes no extra line.
   // The spare capacity stays: pages never written are never resident, and giving it back
