@@ -143,14 +143,14 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
         // Enter is the window's to give to its default button (see dialogKey).
         button->setAutoDefault(false);
         button->setDefault(c.isDefault);
-        QObject::connect(button, &QPushButton::clicked,
+        QObject::connect(button, &QPushButton::clicked, button,
                          [this, index] { events_.controlClicked(index); });
         made = button;
         break;
       }
       case ControlKind::PageControl: {
         auto* tabs = new QTabWidget(parent);
-        QObject::connect(tabs, &QTabWidget::currentChanged, [this, index](int page) {
+        QObject::connect(tabs, &QTabWidget::currentChanged, tabs, [this, index](int page) {
           if (applying_ == 0) events_.pageSelected(index, page);
         });
         made = tabs;

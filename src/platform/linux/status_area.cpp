@@ -222,7 +222,7 @@ StatusArea::Item::Item(ShellEvents& events, IconAddress address, std::uint32_t s
             kMenuXml) {
   retry_.setSingleShot(true);
   retry_.setInterval(kRegisterRetryMs);
-  QObject::connect(&retry_, &QTimer::timeout, [this] { Register(); });
+  QObject::connect(&retry_, &QTimer::timeout, &retry_, [this] { Register(); });
   connected_ = connection_.isConnected() && connection_.registerVirtualObject(kItemPath, &item_) &&
                connection_.registerVirtualObject(kMenuPath, &menu_) &&
                connection_.registerService(serviceName_);
@@ -244,7 +244,7 @@ void StatusArea::Item::Register() {
                                                      QStringLiteral("RegisterStatusNotifierItem"));
   call << serviceName_;
   pending_ = std::make_unique<QDBusPendingCallWatcher>(connection_.asyncCall(call));
-  QObject::connect(pending_.get(), &QDBusPendingCallWatcher::finished,
+  QObject::connect(pending_.get(), &QDBusPendingCallWatcher::finished, pending_.get(),
                    [this](QDBusPendingCallWatcher* done) {
                      if (done->isError() && attempts_ < kRegisterAttempts) retry_.start();
                    });
@@ -484,7 +484,7 @@ StatusArea::StatusArea(ShellEvents& events, IconImages images)
                QDBusServiceWatcher::WatchForOwnerChange) {
   RegisterDBusTypes();
   // A watcher that comes (back) knows no icon: the shell restarted.
-  QObject::connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged,
+  QObject::connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, &watcher_,
                    [this](const QString&, const QString&, const QString& owner) {
                      if (!owner.isEmpty()) events_.ShellRestarted();
                    });
@@ -513,7 +513,7 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
         item->SetTip(longRecord ? Text(data.szTip) : Text(data.szTip).left(63));
       items_.emplace(key, std::move(item));
       // The host reads the menu as soon as it sees the icon: learn it before then.
-      QTimer::singleShot(0, [this, key] {
+      QTimer::singleShot(0, &watcher_, [this, key] {
         if (auto found = items_.find(key); found != items_.end())
           events_.IconMenuWanted(found->second->Address());
       });
