@@ -907,3 +907,21 @@ TEST(TrayIcon, AnUnreadableShellVersionIsReadAgainUntilItCanBeRead) {
 
 }  // namespace
 }  // namespace zanto
+
+namespace zanto {
+namespace {
+
+TEST(TrayIcon, AMenuOwnedElsewhereIsForgottenWhenItGoes) {
+  Harness h;
+  TComponent& holder = h.form->Create<TComponent>("Holder");
+  TPopupMenu& menu = holder.Create<TPopupMenu>("Elsewhere");
+  h.tray().SetPopupMenu(&menu);
+  h.form->DestroyComponent(holder);
+  EXPECT_EQ(h.tray().PopupMenu(), nullptr);
+  h.Take();
+  h.Tray(wm::ContextMenu);
+  EXPECT_TRUE(h.Take().empty()) << "no menu left to pop up";
+}
+
+}  // namespace
+}  // namespace zanto

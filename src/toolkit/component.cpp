@@ -10,6 +10,26 @@ TComponent::TComponent(TComponent* owner, std::string name)
 
 TComponent::~TComponent() {
   DestroyComponents();
+  // Those outside the owner that refer to this component forget it now.
+  while (!freeNotifies_.empty()) {
+    TComponent* listener = freeNotifies_.back();
+    freeNotifies_.pop_back();
+    listener->RemoveFreeNotification(*this);
+    listener->Notification(*this, Operation::Remove);
+  }
+}
+
+void TComponent::FreeNotification(TComponent& listener) {
+  if (&listener == this || listener.owner_ == owner_) return;
+  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), &listener) != freeNotifies_.end())
+    return;
+  freeNotifies_.push_back(&listener);
+  listener.freeNotifies_.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent& other) {
+  freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), &other),
+                      freeNotifies_.end());
 }
 
 TApplication& TComponent::Application() const {

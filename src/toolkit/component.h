@@ -37,6 +37,9 @@ class TComponent {
   TComponent* FindComponent(const std::string& name) const;
   // Frees an owned component at once, telling the others first.
   void DestroyComponent(TComponent& component);
+  // Asks to hear of this component's removal even from outside its owner (components of the
+  // same owner always hear of each other's). Either side going ends the arrangement.
+  void FreeNotification(TComponent& listener);
 
   // While the window definition is read, property changes are only stored; Loaded() is
   // called once every component exists and has its properties.
@@ -55,8 +58,11 @@ class TComponent {
   void Insert(std::unique_ptr<TComponent> component);
   std::unique_ptr<TComponent> Remove(TComponent& component);
 
+  void RemoveFreeNotification(TComponent& other);
+
   TComponent* owner_;
   std::string name_;
+  std::vector<TComponent*> freeNotifies_;
   bool loading_ = false;
   std::vector<std::unique_ptr<TComponent>> components_;
 };

@@ -149,8 +149,19 @@ void TTrayIcon::SetIconIndex(int index) {
   UpdateIcon();
 }
 
+void TTrayIcon::SetPopupMenu(TPopupMenu* menu) {
+  popupMenu_ = menu;
+  if (menu) menu->FreeNotification(*this);
+}
+
+void TTrayIcon::SetDropDownMenu(TPopupMenu* menu) {
+  dropDownMenu_ = menu;
+  if (menu) menu->FreeNotification(*this);
+}
+
 void TTrayIcon::SetIcons(TImageList* icons) {
   icons_ = icons;
+  if (icons) icons->FreeNotification(*this);
   UpdateIcon();
 }
 

@@ -46,9 +46,9 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   const std::string& Hint() const { return hint_; }
   void SetHint(std::string hint);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
-  void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
+  void SetPopupMenu(TPopupMenu* menu);
   TPopupMenu* DropDownMenu() const { return dropDownMenu_; }
-  void SetDropDownMenu(TPopupMenu* menu) { dropDownMenu_ = menu; }
+  void SetDropDownMenu(TPopupMenu* menu);
   TTrayVisibilities Visibility() const { return visibility_; }
   void SetVisibility(TTrayVisibilities visibility);
   bool Animated() const { return animated_; }
