@@ -30,14 +30,20 @@ void TTimer::UpdateTimer() {
   running_ = true;
 }
 
+// Setting a value the timer already has changes nothing, unless an earlier start failed for
+// want of timers: then the same request tries again rather than leave it stopped for good.
+bool TTimer::Stalled() const {
+  return !running_ && enabled_ && interval_ != 0 && onTimer_;
+}
+
 void TTimer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
+  if (enabled == enabled_ && !Stalled()) return;
   enabled_ = enabled;
   UpdateTimer();
 }
 
 void TTimer::SetInterval(std::uint32_t ms) {
-  if (ms == interval_) return;
+  if (ms == interval_ && !Stalled()) return;
   interval_ = ms;
   UpdateTimer();
 }

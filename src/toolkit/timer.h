@@ -31,6 +31,7 @@ class TTimer : public TComponent, private platform::MessageHandler {
                                              std::intptr_t lParam) noexcept override;
   void UpdateTimer();
   void Stop();
+  bool Stalled() const;
 
   bool enabled_ = true;
   std::uint32_t interval_ = 1000;
