@@ -28,8 +28,8 @@ constexpr const char* kDoings[] = {
     // The next quote at once, asked twice within ten milliseconds.
     "menu ellmemoreZanto1\ntray contextmenu\nmenu ellmemoreZanto1\ntray contextmenu\nwait 10\n",
     // Clicks, a double click and moves over the icon; the keyboard's select opens the menu.
-    "tray mousemove\ntray lbuttondown\ntray lbuttonup\ntray lbuttondblclk\ntray lbuttonup\n"
-    "tray rbuttondown\ntray rbuttonup\ntray mbuttondown\ntray mbuttonup\ntray keyselect\n",
+    ("tray mousemove\ntray lbuttondown\ntray lbuttonup\ntray lbuttondblclk\ntray lbuttonup\n"
+     "tray rbuttondown\ntray rbuttonup\ntray mbuttondown\ntray mbuttonup\ntray keyselect\n"),
     // The balloon clicked, then one timing out.
     "tray balloonclick\ntray balloontimeout\ntray balloonhide\n",
     // The shell restarts and the icon comes back.
