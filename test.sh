@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the program over the simulated desktop, and
-# zanto.exe under Wine.
+# Builds everything and runs every test: the program over the simulated desktop (also under
+# the sanitizers, a soak and the fuzzers), and zanto.exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -13,6 +13,10 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 echo "== zanto-sim scenarios"
 tools/zanto-sim/check-scenarios.sh build/zanto-sim
+
+echo "== sanitizers, soak and fuzzing"
+scripts/sanitize.sh
+fuzz/run.sh "${ZANTO_FUZZ_SECONDS:-60}"
 
 if [ -f src/platform/win32/CMakeLists.txt ] && [ -x e2e/run.sh ]; then
   echo "== zanto.exe under Wine"
