@@ -18,12 +18,10 @@ echo "== sanitizers, soak and fuzzing"
 scripts/sanitize.sh
 fuzz/run.sh "${ZANTO_FUZZ_SECONDS:-60}"
 
-if [ -f src/platform/win32/CMakeLists.txt ] && [ -x e2e/run.sh ]; then
-  echo "== zanto.exe under Wine"
-  need_packages "${WINDOWS_PACKAGES[@]}"
-  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=OFF >/dev/null
-  cmake --build build-win -j"$jobs"
-  e2e/check-exe.sh build-win
-  e2e/run.sh build-win
-fi
+echo "== zanto.exe under Wine"
+need_packages "${WINDOWS_PACKAGES[@]}"
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=OFF >/dev/null
+cmake --build build-win -j"$jobs"
+e2e/check-exe.sh build-win
+e2e/run.sh build-win
 echo "== all tests passed"
