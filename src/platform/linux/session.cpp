@@ -7,6 +7,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <cstdlib>
 
 namespace zanto::platform::linux_desktop {
@@ -37,9 +39,32 @@ Session::Session(SessionEnd& end, const sigset_t& blocked) : end_(end) {
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { OnSignal(); });
   }
   RegisterWithGnome();
+  // An X session manager's questions reach the application object. A tray program is
+  // started by the desktop's autostart, not restored by the session: never restarted.
+  auto noRestart = [](QSessionManager& manager) {
+    manager.setRestartHint(QSessionManager::RestartNever);
+  };
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this, noRestart](QSessionManager& m) {
+    noRestart(m);
+    if (!end_.QueryEndSession()) m.cancel();
+  });
+  connect(qApp, &QGuiApplication::saveStateRequest, this, noRestart);
+  // Its "die" arrives as Qt's quit, which would first ask every window to close: the main
+  // window's close is the program's question, which says no until Exit is chosen. This
+  // program never asks Qt to quit (see LinuxDesktop::quit), so a quit is the session's end.
+  qApp->installEventFilter(this);
+}
+
+bool Session::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == qApp && event->type() == QEvent::Quit) {
+    end_.EndSession(true);
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 Session::~Session() {
+  qApp->removeEventFilter(this);
   if (!client_.isEmpty()) {
     QDBusMessage call = QDBusMessage::createMethodCall(kManager, kManagerPath, kManager,
                                                        QStringLiteral("UnregisterClient"));

@@ -1,8 +1,10 @@
 // The end of the desktop session, however it is announced: GNOME's session manager asks
-// its registered clients (org.gnome.SessionManager, ClientPrivate QueryEndSession and
-// EndSession), and everywhere else the session ends by sending SIGTERM (SIGINT and SIGHUP
-// from a terminal mean the same). Both lead to the session-end messages of the Windows
-// shell, so that the program takes its icon away and ends as it does there.
+// its registered clients over D-Bus (org.gnome.SessionManager, ClientPrivate
+// QueryEndSession and EndSession); the X session managers of KDE, XFCE and LXQt ask through
+// Qt (XSMP: commit data, then die); and a session that asks nobody ends its programs with
+// SIGTERM (SIGINT and SIGHUP from a terminal mean the same). All of them lead to the
+// session-end messages of the Windows shell, so that the program takes its icon away and
+// ends as it does there.
 #pragma once
 
 #include <signal.h>
@@ -34,6 +36,9 @@ class Session final : public QObject {
 
   Session(SessionEnd& end, const sigset_t& blocked);
   ~Session() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private slots:
   void OnQueryEndSession(uint flags);
