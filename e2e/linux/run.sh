@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# zanto on a Linux desktop, end to end and headless: a private session bus, Xvfb, a
-# StatusNotifierWatcher, two tray hosts, the notification server dunst and zanto itself,
-# checked from outside through D-Bus, X and the accessibility tree. Screenshots go to
-# out/linux/.
+# zanto on a Linux desktop, end to end and headless: a private session bus, Xvfb with
+# openbox, a StatusNotifierWatcher, two tray hosts, the notification server dunst and zanto
+# itself, checked from outside through D-Bus, X and the accessibility tree. Screenshots go
+# to out/linux/.
 # usage: e2e/linux/run.sh BUILD_DIR   (a build with -DZANTO_LINUX_DESKTOP=ON)
-# Needs: dbus-daemon, xvfb, xauth, x11-utils, xdotool, imagemagick, dunst, at-spi2-core,
-# haskell-status-notifier-item-utils, haskell-gtk-sni-tray-utils, python3-gi,
-# gir1.2-atspi-2.0.
+# Needs the Debian packages dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox
+# imagemagick dunst at-spi2-core haskell-status-notifier-item-utils
+# haskell-gtk-sni-tray-utils python3-gi gir1.2-atspi-2.0 fonts-dejavu-core
+# adwaita-icon-theme.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"

@@ -388,12 +388,21 @@ class Accessibility:
         showing, rows = set(), []
         for node in self.nodes(app):
             role = node.get_role_name()
-            if role in ("label", "page tab", "push button"):
+            if role in ("label", "page tab", "push button", "table cell"):
                 if node.get_state_set().contains(self.Atspi.StateType.SHOWING):
                     showing.add(node.get_name())
-            elif role == "table cell":
+            if role == "table cell":
                 rows.append(node.get_name())
         return showing, rows
+
+    def centre(self, app_name, role, name):
+        """Where on the screen a control is, to click it."""
+        app = self.app(app_name)
+        for node in self.nodes(app) if app else ():
+            if node.get_role_name() == role and node.get_name() == name:
+                box = node.get_extents(self.Atspi.CoordType.SCREEN)
+                return box.x + box.width // 2, box.y + box.height // 2
+        return None
 
 
 # ---------------------------------------------------------------------------------------
@@ -433,7 +442,11 @@ class Test:
         os.environ["DISPLAY"] = ":" + display.decode().strip()
         wait_until("the display answers", lambda: subprocess.run(
             ["xdpyinfo"], capture_output=True).returncode == 0, 10)
-        self.ok(f"Xvfb on {os.environ['DISPLAY']}")
+        # A window manager, for what a user does with the window's frame.
+        self.services.start("openbox", ["openbox", "--sm-disable"])
+        wait_until("the window manager", lambda: subprocess.run(
+            ["wmctrl", "-m"], capture_output=True).returncode == 0, 10)
+        self.ok(f"Xvfb on {os.environ['DISPLAY']} with openbox")
 
         self.bus = Bus()
         self.monitor = Monitor()
@@ -513,6 +526,11 @@ class Test:
 
     def settings_window(self):
         return (windows(name=r"^Zanto\|Settings\.\.\.$") or [None])[0]
+
+    def in_taskbar(self):
+        """Whether the window manager lists the window, as a taskbar would show it."""
+        return any(line.endswith("Zanto|Settings...") for line in
+                   run("wmctrl", "-l", check=False).splitlines())
 
     def page_shown(self, marker, others):
         texts = self.a11y.shown_texts("zanto")
@@ -622,12 +640,37 @@ class Test:
         _, rows = self.a11y.shown_texts("zanto")
         self.check(rows == self.quotes, f"Settings... shows the window on its General page; the "
                                         f"Quotes page lists the {len(rows)} lines of quotes.txt")
+        self.check(self.in_taskbar(), "the window has its taskbar entry")
+        screenshot(os.path.join(self.out, "desktop.png"))
+        # The Quotes tab, clicked.
+        tab = self.a11y.centre("zanto", "page tab", "Quotes")
+        run("xdotool", "mousemove", str(tab[0]), str(tab[1]), "click", "1")
+        wait_until("the Quotes page shows", lambda: self.page_shown(self.quotes[0], [general]), 5)
+        pump(0.3)
+        screenshot(os.path.join(self.out, "quotes.png"), window=window)
+        self.ok("a click on the Quotes tab shows the quotes (out/linux/quotes.png)")
         # Enter presses OK, which sends the window back to the tray.
-        run("xdotool", "windowfocus", "--sync", window)
+        run("xdotool", "windowactivate", "--sync", window)
         run("xdotool", "key", "Return")
         wait_until("OK hides the window", lambda: not viewable(window), 5)
-        self.check(self.zanto_items() != [] and self.zanto.poll() is None,
-                   "Enter presses OK: the window goes back to the tray, the icon stays")
+        self.check(self.zanto_items() != [] and self.zanto.poll() is None
+                   and not self.in_taskbar(),
+                   "Enter presses OK: the window goes back to the tray with its taskbar entry; "
+                   "the icon stays")
+
+        # The frame's minimise and close buttons send it back to the tray too.
+        for action, what in ((["xdotool", "windowminimize"], "minimise button"),
+                             (["wmctrl", "-i", "-c"], "close box")):
+            self.click_menu(item, "_Settings...")
+            window = wait_until("the settings window", self.settings_window, 5)
+            wait_until("its taskbar entry", self.in_taskbar, 5)
+            pump(0.3)
+            run(*action, window)
+            wait_until(f"the {what} hides the window", lambda: not viewable(window), 5)
+            pump(0.5)
+            self.check(not viewable(window) and not self.in_taskbar() and self.zanto_items()
+                       and self.zanto.poll() is None,
+                       f"the window's {what} sends it back to the tray; the program goes on")
 
         # About: the window on its About page.
         self.click_menu(item, "About _Zanto...")
@@ -656,12 +699,12 @@ class Test:
         # The watcher restarts: the icon comes back.
         self.services.stop(self.watcher)
         wait_until("the watcher has gone", lambda: not self.bus.owner(WATCHER), 5)
-        self.watcher = self.start_watcher()
         restarted = time.monotonic()
+        self.watcher = self.start_watcher()
         item = wait_until("the icon comes back", lambda: (self.zanto_items() or [None])[0], 10)
         self.check(self.menu(item) and [t for _, t in self.menu(item)] == MENU_LABELS,
                    f"after the watcher's restart the icon is back as {item}, with its menu "
-                   f"({time.monotonic() - restarted:.2f} s after the new watcher answered)")
+                   f"({time.monotonic() - restarted:.2f} s after the new watcher started)")
         screenshot(os.path.join(self.out, "screen.png"))
         wait_until("gtk-sni-tray shows the icon again", lambda: screenshot(
             os.path.join(self.out, "screen.png")) or find_colour(
