@@ -12,9 +12,11 @@ usage: zanto_e2e.py BUILD_DIR OUT_DIR
 import ctypes
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -415,6 +417,7 @@ class Test:
         self.services = Services(out)
         self.passed = 0
         self.zanto = None
+        self.work = tempfile.mkdtemp(prefix="zanto-e2e-")
         with open(os.path.join(build, "quotes.txt"), encoding="utf-8", errors="replace") as f:
             self.quotes = f.read().splitlines()
 
@@ -473,16 +476,25 @@ class Test:
 
     # -- zanto ----------------------------------------------------------------------------
 
-    def start_zanto(self, tag):
+    def start_zanto(self, tag, folder=None):
+        """zanto of the build, or a copy of it in a folder of its own."""
+        exe = os.path.join(self.build, "zanto")
+        if folder:
+            shutil.copy2(exe, folder)
+            exe = os.path.join(folder, "zanto")
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
         self.started = time.monotonic()
-        self.zanto = self.services.start(f"zanto-{tag}", [os.path.join(self.build, "zanto")],
-                                         env=env, cwd="/")
+        self.zanto = self.services.start(f"zanto-{tag}", [exe], env=env, cwd="/")
         prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
         item = wait_until("zanto's icon registered with the watcher",
                           lambda: next((i for i in self.host.items() if i.startswith(prefix)),
                                        None), 10)
         return item
+
+    def folder(self, name):
+        path = os.path.join(self.work, name)
+        os.makedirs(path)
+        return path
 
     def zanto_items(self):
         prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
@@ -721,11 +733,13 @@ class Test:
                    "and the window are gone")
         self.services.stop(self.zanto)
 
-        # The session ends with SIGTERM.
-        self.start_zanto("sigterm")
+        # No quotes.txt beside the program; the session ends with SIGTERM.
+        self.start_zanto("no-quotes", self.folder("no-quotes"))
         sender = self.zanto_sender()
-        self.monitor.wait("the first quote", "Notify", 5, since=self.started, kind="call",
-                          sender=sender)
+        first = self.monitor.wait("the first quote", "Notify", 5, since=self.started,
+                                  kind="call", sender=sender)
+        self.check(first.body[4] == "Ai. Quotes.txt could not be found!",
+                   f"without quotes.txt the quote is {first.body[4]!r}")
         term_at = time.monotonic()
         self.zanto.send_signal(signal.SIGTERM)
         wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
@@ -733,6 +747,30 @@ class Test:
         self.check(self.zanto.returncode == 0 and not self.zanto_items() and closed,
                    f"SIGTERM ends the session: the icon and its quote go, the process ends "
                    f"(code 0, {time.monotonic() - term_at:.2f} s)")
+        self.services.stop(self.zanto)
+
+        # quotes.txt held open for writing by another program: the error box.
+        folder = self.folder("locked")
+        quotes = os.path.join(folder, "quotes.txt")
+        shutil.copy2(os.path.join(self.build, "quotes.txt"), quotes)
+        with open(quotes, "a", encoding="utf-8"):
+            item = self.start_zanto("locked", folder)
+            box = wait_until("the error box", lambda: (windows(name="^Zanto$") or [None])[0], 5)
+            text = f"Cannot open file {quotes}."
+            wait_until("its text", lambda: text in (self.a11y.shown_texts("zanto") or [()])[0], 5)
+            pump(0.3)
+            screenshot(os.path.join(self.out, "error-box.png"), window=box)
+            self.ok(f"quotes.txt open for writing elsewhere: the error box says {text!r} "
+                    "(out/linux/error-box.png)")
+            run("xdotool", "windowactivate", "--sync", box)
+            run("xdotool", "key", "Return")
+            wait_until("the error box closes", lambda: not viewable(box), 5)
+        pump(1.5)
+        self.check(self.zanto.poll() is None and self.zanto_items()
+                   and not self.notifications(self.started, self.zanto_sender()),
+                   "after OK the program goes on with no quotes to show")
+        self.click_menu(item, "E_xit")
+        wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
         self.services.stop(self.zanto)
 
         # GNOME's session manager ends the session.
@@ -784,6 +822,7 @@ def main():
             pass
     finally:
         test.services.stop_all()
+        shutil.rmtree(test.work, ignore_errors=True)
     log(f"Linux end-to-end: {time.monotonic() - began:.1f} s")
     log(f"{test.passed} passed, {failed} failed")
     return 1 if failed else 0
