@@ -3,7 +3,11 @@
 // server's signals mean to the tray component.
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
+#include <QDBusVariant>
+
 #include "platform/codes.h"
+#include "platform/linux/dbus_types.h"
 #include "platform/linux/tray_translation.h"
 
 namespace zanto::platform::linux_desktop {
@@ -89,6 +93,25 @@ TEST(BalloonTracker, WithdrawnBalloonSaysNothingMore) {
   EXPECT_EQ(t.ReplacesId(), 0u);
   t.Shown(1);  // a new server counts from 1 again
   EXPECT_EQ(t.Closed(1, 1), nin::BalloonTimeout) << "the old click is forgotten";
+}
+
+// Hosts read these by their D-Bus signatures; one wrong letter and the icon or its menu
+// is not shown at all.
+TEST(DBusTypes, SignaturesHostsExpect) {
+  RegisterDBusTypes();
+  auto signature = [](const auto& value) {
+    QDBusArgument arg;
+    arg << value;
+    return arg.currentSignature().toStdString();
+  };
+  EXPECT_EQ(signature(DBusImageList{{16, 16, QByteArray(16 * 16 * 4, '\0')}}), "a(iiay)");
+  EXPECT_EQ(signature(DBusToolTip{}), "(sa(iiay)ss)");
+  DBusMenuLayout root;
+  root.properties.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+  root.children.push_back({3, {{QStringLiteral("label"), QStringLiteral("_Settings...")}}, {}});
+  EXPECT_EQ(signature(root), "(ia{sv}av)");
+  EXPECT_EQ(signature(DBusMenuItemList{{0, {}}}), "a(ia{sv})");
+  EXPECT_EQ(signature(DBusMenuItemKeysList{{0, {}}}), "a(ias)");
 }
 
 }  // namespace
