@@ -434,8 +434,9 @@ class Test:
 
     def start_desktop(self):
         read, write = os.pipe()
+        # No reset when the last client leaves: the next one would find the display gone.
         self.services.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                     "1280x800x24", "-nolisten", "tcp"],
+                                     "1280x800x24", "-nolisten", "tcp", "-noreset"],
                             pass_fds=[write])
         os.close(write)
         ready = []
