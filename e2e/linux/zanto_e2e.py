@@ -397,14 +397,20 @@ class Accessibility:
                 rows.append(node.get_name())
         return showing, rows
 
-    def centre(self, app_name, role, name):
-        """Where on the screen a control is, to click it."""
+    def extents(self, app_name, role, name=None):
+        """Where on the screen a control is: x, y, width, height."""
         app = self.app(app_name)
+        if app:
+            app.clear_cache()
         for node in self.nodes(app) if app else ():
-            if node.get_role_name() == role and node.get_name() == name:
+            if node.get_role_name() == role and name in (None, node.get_name()):
                 box = node.get_extents(self.Atspi.CoordType.SCREEN)
-                return box.x + box.width // 2, box.y + box.height // 2
+                return box.x, box.y, box.width, box.height
         return None
+
+    def centre(self, app_name, role, name):
+        box = self.extents(app_name, role, name)
+        return box and (box[0] + box[2] // 2, box[1] + box[3] // 2)
 
 
 # ---------------------------------------------------------------------------------------
@@ -692,6 +698,22 @@ class Test:
         pump(0.3)
         screenshot(os.path.join(self.out, "about.png"), window=window)
         self.ok("About Zanto... shows the window on its About page (out/linux/about.png)")
+
+        # Resizing keeps the buttons at the bottom right and stretches the pages.
+        def layout():
+            wx, wy, ww, wh = geometry(window)
+            ok = self.a11y.extents("zanto", "push button", "OK")
+            tabs = self.a11y.extents("zanto", "layered pane")  # the pages
+            return (wx + ww - ok[0], wy + wh - ok[1]), tabs[2], (ww, wh)
+        before = layout()
+        run("xdotool", "windowsize", window, str(before[2][0] + 160), str(before[2][1] + 90))
+        wait_until("the window grows", lambda: geometry(window)[2:] != before[2], 5)
+        pump(0.3)
+        after = layout()
+        screenshot(os.path.join(self.out, "resized.png"), window=window)
+        self.check(after[0] == before[0] and after[1] - before[1] == after[2][0] - before[2][0],
+                   f"resized from {before[2]} to {after[2]}: OK keeps its place at the bottom "
+                   f"right, the pages stretch by as much (out/linux/resized.png)")
 
         # A left click on the icon does nothing here.
         activated = time.monotonic()
