@@ -176,13 +176,13 @@ void LinuxDesktop::Later(std::function<void()> work) {
 std::unique_ptr<NativeWindow> LinuxDesktop::createWindow(const std::string& className,
                                                          MessageHandler& handler,
                                                          bool messageOnly) {
-  const WindowId id = AddWindow({className, &handler, !messageOnly, Kind::Plain});
+  const WindowId id = AddWindow({className, &handler, !messageOnly});
   return std::make_unique<Window>(*this, id);
 }
 
 std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::string& title,
                                                                  MessageHandler& handler) {
-  const WindowId id = AddWindow({"TApplication", &handler, true, Kind::Taskbar});
+  const WindowId id = AddWindow({"TApplication", &handler, true});
   auto window = std::make_unique<Taskbar>(*this, id);
   window->setTitle(title);
   return window;
@@ -190,18 +190,15 @@ std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::stri
 
 std::unique_ptr<NativeForm> LinuxDesktop::createForm(const FormDef& def, WindowId owner,
                                                      FormEvents& events) {
-  const WindowId id = AddWindow({def.className, nullptr, true, Kind::Form});
+  const WindowId id = AddWindow({def.className, nullptr, true});
   LinuxForm::Hooks hooks;
   hooks.restoredByUser = [this, owner] {
     Later([this, owner] { Send(owner, wm::SysCommand, sc::Restore, 0); });
   };
-  hooks.destroyed = [this, id] {
-    form_ = nullptr;
-    RemoveWindow(id);
-  };
+  hooks.destroyed = [this, id] { RemoveWindow(id); };
   auto form = std::make_unique<LinuxForm>(id, def, events, Icon(IconId::Program), std::move(hooks));
-  form_ = form.get();
-  form_->Apply(taskbarShown_, taskbarIconic_);
+  windows_[id].form = form.get();
+  form->Apply(taskbarShown_, taskbarIconic_);
   return form;
 }
 
@@ -224,19 +221,21 @@ void LinuxDesktop::TaskbarShow(int command) {
       taskbarShown_ = true;
       break;
   }
-  UpdateMainWindow();
+  UpdateForms();
 }
 
-void LinuxDesktop::UpdateMainWindow() {
-  if (form_) form_->Apply(taskbarShown_, taskbarIconic_);
+void LinuxDesktop::UpdateForms() {
+  for (const auto& [id, entry] : windows_)
+    if (entry.form) entry.form->Apply(taskbarShown_, taskbarIconic_);
 }
 
 bool LinuxDesktop::setForegroundWindow(WindowId window) {
-  // Only the main window can be brought forward; the others are never seen.
-  if (!windows_.count(window)) return false;
-  if (form_ && windows_[window].kind == Kind::Form && form_->visible()) {
-    form_->Widget().raise();
-    form_->Widget().activateWindow();
+  // Only a shown form can be brought forward; the other windows are never seen.
+  const auto it = windows_.find(window);
+  if (it == windows_.end()) return false;
+  if (LinuxForm* form = it->second.form; form && form->visible()) {
+    form->Widget().raise();
+    form->Widget().activateWindow();
   }
   return true;
 }
@@ -447,8 +446,8 @@ bool LinuxDesktop::QueryEndSession() {
   for (WindowId id : TopLevelWindows()) {
     const auto it = windows_.find(id);
     if (it == windows_.end()) continue;
-    if (it->second.kind == Kind::Form) {
-      if (form_ && !form_->Events().formQueryEndSession()) agreed = false;
+    if (it->second.form) {
+      if (!it->second.form->Events().formQueryEndSession()) agreed = false;
     } else if (const auto answer = Send(id, wm::QueryEndSession, 0, 0)) {
       if (*answer == 0) agreed = false;
     }
@@ -460,8 +459,8 @@ void LinuxDesktop::EndSession(bool ending) {
   for (WindowId id : TopLevelWindows()) {
     const auto it = windows_.find(id);
     if (it == windows_.end()) continue;
-    if (it->second.kind == Kind::Form) {
-      if (form_) form_->Events().formEndSession(ending);
+    if (it->second.form) {
+      it->second.form->Events().formEndSession(ending);
     } else {
       Send(id, wm::EndSession, ending ? 1 : 0, 0);
     }

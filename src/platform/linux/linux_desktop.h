@@ -89,12 +89,11 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   friend class Taskbar;
   friend class TimerHost;
 
-  enum class Kind { Plain, Taskbar, Form };
   struct Entry {
     std::string className;
     MessageHandler* handler = nullptr;
-    bool topLevel = false;
-    Kind kind = Kind::Plain;
+    bool topLevel = false;      // receives the broadcasts: shell restart, session end
+    LinuxForm* form = nullptr;  // a form answers through its FormEvents instead
   };
   // A pop-up menu call that is to answer with an item the user chose in a host's menu.
   struct Answer {
@@ -109,7 +108,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   std::vector<WindowId> TopLevelWindows() const;
   void Later(std::function<void()> work);
   void TaskbarShow(int command);
-  void UpdateMainWindow();
+  void UpdateForms();
   QIcon Icon(IconId id) const;
   int ShowMenu(Point at, const std::vector<MenuItemView>& items);
 
@@ -138,12 +137,10 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   WindowId probing_ = 0;      // the window whose menu is asked for, not shown
   std::optional<Answer> answer_;
 
-  // The application's taskbar window (see above) and the main window.
+  // The application's taskbar window (see above), which every window follows.
   std::string title_;
   bool taskbarShown_ = false;
   bool taskbarIconic_ = false;
-  LinuxForm* form_ = nullptr;
-  WindowId formOwner_ = 0;
 };
 
 }  // namespace zanto::platform::linux_desktop
