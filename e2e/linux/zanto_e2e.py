@@ -668,14 +668,17 @@ class Test:
         pump(0.3)
         screenshot(os.path.join(self.out, "quotes.png"), window=window)
         self.ok("a click on the Quotes tab shows the quotes (out/linux/quotes.png)")
-        # Enter presses OK, which sends the window back to the tray.
+        # Enter in the list, which has no use for it, presses OK: back to the tray.
         run("xdotool", "windowactivate", "--sync", window)
+        row = self.a11y.centre("zanto", "table cell", self.quotes[0])
+        run("xdotool", "mousemove", str(row[0]), str(row[1]), "click", "1")
+        pump(0.3)
         run("xdotool", "key", "Return")
         wait_until("OK hides the window", lambda: not viewable(window), 5)
         self.check(self.zanto_items() != [] and self.zanto.poll() is None
                    and not self.in_taskbar(),
-                   "Enter presses OK: the window goes back to the tray with its taskbar entry; "
-                   "the icon stays")
+                   "Enter in the quote list presses OK: the window goes back to the tray with "
+                   "its taskbar entry; the icon stays")
 
         # The frame's minimise and close buttons send it back to the tray too.
         for action, what in ((["xdotool", "windowminimize"], "minimise button"),
@@ -698,6 +701,10 @@ class Test:
         pump(0.3)
         screenshot(os.path.join(self.out, "about.png"), window=window)
         self.ok("About Zanto... shows the window on its About page (out/linux/about.png)")
+        run("xdotool", "windowactivate", "--sync", window)
+        run("xdotool", "key", "Escape")
+        pump(0.5)
+        self.check(viewable(window) and self.in_taskbar(), "Escape does nothing")
 
         # Resizing keeps the buttons at the bottom right and stretches the pages.
         def layout():
