@@ -738,6 +738,20 @@ class Test:
                    f"the quote expires after {expired.when - second.when:.1f} s")
         wait_until("the notification is gone", lambda: self.displayed() == 0, 3)
 
+        # A host that leaves the menu to the program: the program's own menu at the pointer.
+        self.bus.call(item, "/StatusNotifierItem", ITEM_IFACE, "ContextMenu", (640, 400), "(ii)")
+        popup = wait_until("the program's menu at 640,400", lambda: next(
+            (w for w in windows(cls="zanto") if geometry(w)[:2] == (640, 400)), None), 5)
+        pump(0.3)
+        screenshot(os.path.join(self.out, "program-menu.png"), window=popup)
+        asked = time.monotonic()
+        run("xdotool", "key", "t")
+        third = self.monitor.wait("its Tell me more shows a quote", "Notify", 3, since=asked,
+                                  kind="call", sender=sender)
+        self.check(third.body[3] == "Did you know?" and not viewable(popup),
+                   "a ContextMenu request opens the program's own menu at the pointer; its Tell me "
+                   "more, Zanto! shows a quote (out/linux/program-menu.png)")
+
         # The watcher restarts: the icon comes back.
         self.services.stop(self.watcher)
         wait_until("the watcher has gone", lambda: not self.bus.owner(WATCHER), 5)
