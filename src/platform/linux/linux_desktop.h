@@ -1,10 +1,10 @@
 // The Linux desktop: the program's platform interfaces over Qt 6 Widgets, with the
 // notification area and the session spoken over D-Bus.
 //
-// Windows are light objects of this desktop's own, kept in a table: only the main window
-// is a real one. Messages posted to them are queued on the Qt event loop; timers are Qt
-// timers keyed by window and identifier that deliver WM_TIMER. The message loop is the
-// application's event loop.
+// Windows are light objects of this desktop's own, kept in a table: only forms are real
+// ones. Messages posted to them are queued on the Qt event loop; timers are Qt timers keyed
+// by window and identifier that deliver WM_TIMER. The message loop is the application's
+// event loop.
 //
 // The application's taskbar window. On these desktops the taskbar entry is the main
 // window's own, present while the window is mapped: there is no window to carry an entry
