@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the program over the simulated desktop (also under
-# the sanitizers, a soak and the fuzzers), and zanto.exe under Wine.
+# the sanitizers, a soak and the fuzzers), zanto on a headless Linux desktop, and zanto.exe
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -8,11 +9,15 @@ need_packages "${LINUX_PACKAGES[@]}"
 jobs=$(nproc)
 
 echo "== zanto-sim and the tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON -DZANTO_LINUX_DESKTOP=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 echo "== zanto-sim scenarios"
 tools/zanto-sim/check-scenarios.sh build/zanto-sim
+
+echo "== zanto on a headless Linux desktop"
+need_packages "${LINUX_DESKTOP_PACKAGES[@]}"
+e2e/linux/run.sh build
 
 echo "== sanitizers, soak and fuzzing"
 scripts/sanitize.sh
