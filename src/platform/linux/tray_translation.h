@@ -16,7 +16,7 @@ namespace zanto::platform::linux_desktop {
 std::string MenuLabel(std::string_view caption);
 
 // The icon a notification shows for a balloon's icon kind (dwInfoFlags): names from the
-// freedesktop icon naming specification, which every notification server can look up.
+// freedesktop icon naming standard, which every notification server can look up.
 std::string_view BalloonIconName(std::uint32_t infoFlags);
 
 // A notification body may be read as markup (the server's "body-markup" capability): the
