@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/settings_definition.h"
+#include "platform/posix/posix_files.h"
 #include "platform/sim/sim_desktop.h"
 #include "quote_text.h"
 #include "quotes/quote_deck.h"
@@ -54,19 +55,7 @@ sim::SimOptions Options() {
   return options;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using zanto::platform::posix::Fd;
 
 // --- Loading -----------------------------------------------------------------------------
 

@@ -10,24 +10,9 @@
 
 namespace zanto::platform::posix {
 
-namespace {
-
-// Owns a file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
+Fd::~Fd() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 std::optional<FileStamp> StatFile(const std::string& path) {
   struct stat st {};

@@ -10,6 +10,19 @@
 
 namespace zanto::platform::posix {
 
+// Owns a file descriptor.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd();
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 // What stat says of a path: whether it is a directory, and the local year of its
 // last-write time. Nothing when the path does not exist or cannot be looked at.
 std::optional<FileStamp> StatFile(const std::string& path);
