@@ -20,32 +20,13 @@
 #include "fuzz_support.h"
 #include "platform/sim/sim_desktop.h"
 #include "quotes/quote_list.h"
+#include "support/reference_lines.h"
 
 namespace {
 
 using namespace zanto;
 
 constexpr std::uint64_t kDay = 86'400'000;
-
-// The lines by the plain rule, byte by byte: the text ends at a NUL; CR LF, LF and a lone CR
-// end a line; a break at the very end makes no extra line.
-std::vector<std::string> ReferenceLines(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\0'));
-  std::vector<std::string> lines;
-  std::string line;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c != '\r' && c != '\n') {
-      line += c;
-      continue;
-    }
-    lines.push_back(std::move(line));
-    line.clear();
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
-}
 
 // Where the program lies: a private folder, removed when the fuzzer ends.
 class ProgramDir {
@@ -90,7 +71,7 @@ void NextTick(sim::SimDesktop& desktop) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> expected = ReferenceLines(bytes);
+  const std::vector<std::string> expected = test::ReferenceLines(bytes);
 
   const QuoteList list = QuoteList::FromFileBytes(bytes);
   ZANTO_CHECK(list.Count() == expected.size());

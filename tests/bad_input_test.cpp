@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "support/live_run.h"
-#include "support/temp_dir.h"
+#include "support/program_fixture.h"
+#include "support/reference_lines.h"
 
 namespace zanto::test {
 namespace {
@@ -25,26 +26,6 @@ constexpr std::uint64_t kTwoDays = 172'800'000;
 template <std::size_t N>
 std::string Bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
-}
-
-// The file's lines by the plain rule, byte by byte: the text ends at a NUL; CR LF, LF and a
-// lone CR end a line; a break at the very end makes no extra line.
-std::vector<std::string> ReferenceLines(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\0'));
-  std::vector<std::string> lines;
-  std::string line;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c != '\r' && c != '\n') {
-      line += c;
-      continue;
-    }
-    lines.push_back(std::move(line));
-    line.clear();
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
 }
 
 // The texts of the quote balloons, in the order they came up.
@@ -62,16 +43,8 @@ std::vector<std::string> QuoteList(const TfrmSettings& form) {
   return quotes;
 }
 
-class BadInput : public ::testing::Test {
+class BadInput : public ProgramTest {
  protected:
-  sim::SimOptions Options() const {
-    sim::SimOptions o;
-    o.executablePath = dir.File("zanto.exe");
-    o.utcMillisecondsOfDay = 45'296'789;
-    return o;
-  }
-  std::string QuotesPath() const { return dir.File("quotes.txt"); }
-
   // Starts the program with the file as it lies, lets two quotes come up (the first after a
   // second, the next asked for from the menu) and then two days pass.
   struct Outcome {
@@ -101,8 +74,6 @@ class BadInput : public ::testing::Test {
     EXPECT_LT(out.interval, 172'800'000u);
     EXPECT_FALSE(out.run.Exited());
   }
-
-  TempDir dir;
 };
 
 TEST_F(BadInput, DegenerateFilesGiveTheirLinesQuietly) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/live_run.h"
-#include "support/temp_dir.h"
+#include "support/program_fixture.h"
 
 namespace zanto::test {
 namespace {
@@ -43,21 +43,9 @@ void ExpectAddsAndDeletesAlternate(const SimRun& run) {
   }
 }
 
-class DesktopFaults : public ::testing::Test {
+class DesktopFaults : public ProgramTest {
  protected:
-  DesktopFaults() {
-    std::string text;
-    for (int i = 0; i < 5; ++i) text += "Quote " + std::to_string(i) + "\r\n";
-    dir.Write("quotes.txt", text);
-  }
-  sim::SimOptions Options() const {
-    sim::SimOptions o;
-    o.executablePath = dir.File("zanto.exe");
-    o.utcMillisecondsOfDay = 45'296'789;
-    return o;
-  }
-
-  TempDir dir;
+  DesktopFaults() { Quotes(NumberedQuotes(5)); }
 };
 
 TEST_F(DesktopFaults, AShellThatRefusesEverythingIsTreatedAsIfItAcceptedUntilItRestarts) {

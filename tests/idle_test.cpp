@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "support/program_fixture.h"
 #include "support/sim_run.h"
-#include "support/temp_dir.h"
 
 namespace zanto::test {
 namespace {
@@ -38,20 +38,9 @@ constexpr const char* kDoings[] = {
     "menu Settings1\ntray contextmenu\nclick BitBtn1\n",
 };
 
-class Idle : public ::testing::Test {
+class Idle : public ProgramTest {
  protected:
-  Idle() {
-    std::string text;
-    for (int i = 0; i < 10; ++i) text += "Quote " + std::to_string(i) + "\r\n";
-    dir.Write("quotes.txt", text);
-  }
-
-  sim::SimOptions Options() const {
-    sim::SimOptions o;
-    o.executablePath = dir.File("zanto.exe");
-    o.utcMillisecondsOfDay = 45'296'789;
-    return o;
-  }
+  Idle() { Quotes(NumberedQuotes(10)); }
 
   // Runs the script, then 30 days more; the timer ticks delivered and the quotes shown.
   std::pair<std::uint64_t, std::size_t> TicksAndQuotes(const std::string& script,
@@ -64,8 +53,6 @@ class Idle : public ::testing::Test {
     if (out) *out = std::move(run);
     return {ticks, quotes};
   }
-
-  TempDir dir;
 };
 
 TEST_F(Idle, WhateverTheUserDoesBetweenQuotesOnlyQuoteTicksWakeTheProgram) {

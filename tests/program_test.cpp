@@ -3,29 +3,16 @@
 
 #include <set>
 
+#include "support/program_fixture.h"
 #include "support/sim_run.h"
-#include "support/temp_dir.h"
 
 namespace zanto::test {
 namespace {
 
-class Program : public ::testing::Test {
+class Program : public ProgramTest {
  protected:
-  sim::SimOptions Options() const {
-    sim::SimOptions o;
-    o.executablePath = dir.File("zanto.exe");
-    o.utcMillisecondsOfDay = 45'296'789;  // 12:34:56.789
-    return o;
-  }
   SimRun Run(const std::string& script) const { return RunSim(Options(), script); }
-  void Quotes(std::string_view bytes) const { dir.Write("quotes.txt", bytes); }
-  std::string TenQuotes() const {
-    std::string text;
-    for (int i = 0; i < 10; ++i) text += "Quote " + std::to_string(i) + "\r\n";
-    return text;
-  }
-
-  TempDir dir;
+  static std::string TenQuotes() { return NumberedQuotes(10); }
 };
 
 TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
