@@ -22,7 +22,11 @@ prepare_prefix() {
   echo "== creating the Wine prefix $WINEPREFIX"
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")" "$LOGS"
-  timeout 300 wineboot -i >"$LOGS/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; return 1; }
+  timeout 300 wineboot -i >"$LOGS/wineboot.log" 2>&1 || {
+    echo "wineboot failed:" >&2
+    tail -20 "$LOGS/wineboot.log" >&2
+    return 1
+  }
   cat >"$LOGS/desktop.reg" <<'REG'
 REGEDIT4
 

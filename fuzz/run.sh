@@ -14,7 +14,7 @@ targets=(quotes_file_fuzz tray_messages_fuzz)
 start=$SECONDS
 
 echo "== fuzz: build"
-cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_SANITIZE=ON -DZANTO_FUZZ=ON -DZANTO_TESTS=OFF \
   >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"

@@ -15,7 +15,7 @@ export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initial
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 echo "== sanitizers: build"
-cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_SANITIZE=ON -DZANTO_TESTS=ON >/dev/null
 cmake --build "$build" -j"$jobs"
 echo "== sanitizers: tests"
