@@ -28,15 +28,6 @@ std::string Bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
 }
 
-// The texts of the quote balloons, in the order they came up.
-std::vector<std::string> QuoteBalloons(const SimRun& run) {
-  std::vector<std::string> texts;
-  for (const auto& line : run.Shell("NIM_MODIFY"))
-    if (line.Number("uFlags") == 16 && line.Get("title") == "Did you know?")
-      texts.push_back(line.Get("info"));
-  return texts;
-}
-
 std::vector<std::string> QuoteList(const TfrmSettings& form) {
   std::vector<std::string> quotes;
   for (std::size_t i = 0; i < form.Quotes().Count(); ++i) quotes.emplace_back(form.Quotes()[i]);
@@ -99,7 +90,7 @@ TEST_F(BadInput, DegenerateFilesGiveTheirLinesQuietly) {
     EXPECT_EQ(out.quotes, c.quotes);
     EXPECT_EQ(out.rows, c.quotes.size());
     EXPECT_TRUE(out.run.Ops("errorbox").empty());
-    const std::vector<std::string> balloons = QuoteBalloons(out.run);
+    const std::vector<std::string> balloons = out.run.QuoteBalloons();
     if (c.quotes.empty()) {
       // Nothing to show, but the ticks still come and set the next interval.
       EXPECT_TRUE(balloons.empty());
@@ -138,7 +129,7 @@ TEST_F(BadInput, HugeFilesLoadWholeAndTheirBalloonsStayWithinBounds) {
     EXPECT_TRUE(out.quotes == expected);
     EXPECT_EQ(out.rows, expected.size());
     EXPECT_TRUE(out.run.Ops("errorbox").empty());
-    const std::vector<std::string> balloons = QuoteBalloons(out.run);
+    const std::vector<std::string> balloons = out.run.QuoteBalloons();
     ASSERT_GE(balloons.size(), 2u);
     for (const std::string& text : balloons) {
       EXPECT_LE(text.size(), 255u);
@@ -160,7 +151,7 @@ TEST_F(BadInput, LongLinesAreCutOnlyInTheBalloon) {
     const Outcome out = Start();
     ASSERT_EQ(out.quotes.size(), 1u);
     EXPECT_EQ(out.quotes[0], line) << "the list and the deck hold the whole line";
-    const std::vector<std::string> balloons = QuoteBalloons(out.run);
+    const std::vector<std::string> balloons = out.run.QuoteBalloons();
     ASSERT_GE(balloons.size(), 2u);
     for (const std::string& text : balloons) EXPECT_EQ(text, line.substr(0, 255));
   }
@@ -209,7 +200,7 @@ TEST_F(BadInput, WhatDoesNotCountAsAFileGivesTheNotFoundQuote) {
     c.make();
     const Outcome out = Start();
     EXPECT_EQ(out.quotes, c.counts ? std::vector<std::string>{"Just in time"} : notFound);
-    EXPECT_GE(QuoteBalloons(out.run).size(), 3u) << "every tick shows the one entry";
+    EXPECT_GE(out.run.QuoteBalloons().size(), 3u) << "every tick shows the one entry";
     EXPECT_TRUE(out.run.Ops("errorbox").empty());
     ExpectGoesOn(out);
   }
@@ -269,7 +260,7 @@ TEST_F(BadInput, AFileThatCannotBeReadIsReportedOnceAndTheProgramGoesOn) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Get("caption"), "Zanto");
     EXPECT_EQ(boxes[0].Get("text"), c.message);
-    EXPECT_TRUE(QuoteBalloons(run).empty()) << "no quotes, no balloon";
+    EXPECT_TRUE(run.QuoteBalloons().empty()) << "no quotes, no balloon";
     EXPECT_EQ(rows, 0u);
     EXPECT_TRUE(shown) << "the program went on";
   }

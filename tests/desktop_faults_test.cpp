@@ -15,14 +15,6 @@ namespace {
 
 constexpr std::uint64_t kTwoDays = 172'800'000;
 
-std::vector<std::string> QuoteBalloons(const SimRun& run) {
-  std::vector<std::string> texts;
-  for (const auto& line : run.Shell("NIM_MODIFY"))
-    if (line.Number("uFlags") == 16 && line.Get("title") == "Did you know?")
-      texts.push_back(line.Get("info"));
-  return texts;
-}
-
 // The shell requests in order, as "NIM_ADD", "NIM_DELETE", ...
 std::vector<std::string> ShellRequests(const SimRun& run) {
   std::vector<std::string> requests;
@@ -70,7 +62,7 @@ TEST_F(DesktopFaults, AShellThatRefusesEverythingIsTreatedAsIfItAcceptedUntilItR
   EXPECT_FALSE(presentWhileRefusing);
   EXPECT_TRUE(shownWhileRefusing) << "the component's state goes on as if the shell had agreed";
   EXPECT_EQ(pendingWhileRefusing, 2);
-  EXPECT_EQ(QuoteBalloons(run).size(), 3u) << "the quotes are still sent";
+  EXPECT_EQ(run.QuoteBalloons().size(), 3u) << "the quotes are still sent";
   EXPECT_TRUE(presentAfterRestart) << "the restart puts the icon back";
   EXPECT_TRUE(run.Ops("errorbox").empty()) << "a refusal is not the user's business";
   EXPECT_TRUE(run.Exited());
@@ -168,7 +160,7 @@ TEST_F(DesktopFaults, AHundredShellRestartsLeaveOneIconAndTheQuotesGoingOn) {
   EXPECT_EQ(run.Shell("NIM_SETVERSION").size(), 101u);
   EXPECT_EQ(run.Shell("NIM_DELETE").size(), 101u) << "a hundred restarts and the exit";
   ExpectAddsAndDeletesAlternate(run);
-  EXPECT_GE(QuoteBalloons(run).size(), 2u);
+  EXPECT_GE(run.QuoteBalloons().size(), 2u);
   EXPECT_TRUE(run.Ops("errorbox").empty());
   EXPECT_TRUE(run.Exited());
 }
@@ -214,7 +206,7 @@ TEST_F(DesktopFaults, AMenuAnsweredWithAnItemDestroyedWhileItWasOpenRunsNothing)
     } else {
       EXPECT_EQ(popups.size(), 1u) << "without its menu the icon opens none";
     }
-    EXPECT_GE(QuoteBalloons(run).size(), 2u);
+    EXPECT_GE(run.QuoteBalloons().size(), 2u);
   }
 }
 

@@ -103,6 +103,14 @@ std::vector<std::string> SimRun::BalloonTexts() const {
   return out;
 }
 
+std::vector<std::string> SimRun::QuoteBalloons() const {
+  std::vector<std::string> out;
+  for (const auto& line : Shell("NIM_MODIFY"))
+    if (line.Number("uFlags") == 16 && line.Get("title") == "Did you know?")
+      out.push_back(line.Get("info"));
+  return out;
+}
+
 SimRun RunSim(const sim::SimOptions& options, const std::string& script,
               const std::function<void(const sim::SimDesktop&)>& finished) {
   std::ostringstream out, err;

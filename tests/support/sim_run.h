@@ -31,6 +31,8 @@ struct SimRun {
   std::vector<TraceLine> Shell(const std::string& msg) const;
   // Balloons with text: what the user reads.
   std::vector<std::string> BalloonTexts() const;
+  // The "Did you know?" balloons' texts, empty quotes included, in the order they came up.
+  std::vector<std::string> QuoteBalloons() const;
   bool Exited() const { return !lines.empty() && lines.back().Is("exit"); }
 };
 
