@@ -22,17 +22,34 @@ std::vector<std::string> ShellRequests(const SimRun& run) {
   return requests;
 }
 
-// An icon is never added twice without a removal in between.
+// An icon is never added twice without a removal in between, unless the shell has just
+// said it does not have it: a retry asks it to change the whole icon first, and adds only
+// when that is refused.
 void ExpectAddsAndDeletesAlternate(const SimRun& run) {
   bool added = false;
-  for (const std::string& msg : ShellRequests(run)) {
+  const std::vector<TraceLine> shell = run.Ops("shell");
+  for (std::size_t i = 0; i < shell.size(); ++i) {
+    const std::string msg = shell[i].Get("msg");
     if (msg == "NIM_ADD") {
-      EXPECT_FALSE(added) << "the icon was added twice";
+      const bool afterRefusedProbe =
+          i > 0 && shell[i - 1].Get("msg") == "NIM_MODIFY" && shell[i - 1].Number("uFlags") == 7;
+      EXPECT_TRUE(!added || afterRefusedProbe) << "the icon was added twice, at line " << i;
       added = true;
     } else if (msg == "NIM_DELETE") {
       added = false;
     }
   }
+}
+
+// When the program asked the shell for its icon, from the trace: every add and every
+// retry's probe.
+std::vector<std::int64_t> AddAttempts(const SimRun& run) {
+  std::vector<std::int64_t> at;
+  for (const TraceLine& line : run.Ops("shell"))
+    if (line.Get("msg") == "NIM_ADD" ||
+        (line.Get("msg") == "NIM_MODIFY" && line.Number("uFlags") == 7))
+      at.push_back(line.Number("t"));
+  return at;
 }
 
 class DesktopFaults : public ProgramTest {
@@ -68,6 +85,78 @@ TEST_F(DesktopFaults, AShellThatRefusesEverythingIsTreatedAsIfItAcceptedUntilItR
   EXPECT_TRUE(run.Exited());
   EXPECT_EQ(run.lines[run.lines.size() - 2].Get("msg"), "NIM_DELETE");
   ExpectAddsAndDeletesAlternate(run);
+}
+
+TEST_F(DesktopFaults, AShellNotReadyAtLogonGetsTheIconOnceItComesUp) {
+  // Each: how long the shell refuses, and when the icon must be there.
+  struct Case {
+    std::uint64_t refusesFor;
+    std::uint64_t presentBy;
+  };
+  for (const Case c : {Case{500, 1000}, Case{5000, 7000}, Case{100'000, 127'000}}) {
+    SCOPED_TRACE(c.refusesFor);
+    sim::SimOptions options = Options();
+    options.shellRefuses = true;
+    bool presentEarly = true, presentInTime = false;
+    bool retryingAfter = true;
+    const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+      d.Wait(c.refusesFor);
+      presentEarly = d.IconPresent();
+      d.Options().shellRefuses = false;
+      d.Wait(c.presentBy - c.refusesFor);
+      presentInTime = d.IconPresent();
+      d.Wait(kTwoDays);
+      retryingAfter = form.TrayIcon.AddRetryPending();
+      Choose(d, "Exit1");
+    });
+    EXPECT_FALSE(presentEarly);
+    EXPECT_TRUE(presentInTime) << "the retries bring the icon as soon as the shell takes it";
+    EXPECT_FALSE(retryingAfter);
+    EXPECT_EQ(run.Shell("NIM_SETVERSION").back().Number("t"),
+              run.Shell("NIM_ADD").back().Number("t"))
+        << "the accepted icon is switched to the shell's version too";
+    ExpectAddsAndDeletesAlternate(run);
+    EXPECT_TRUE(run.Ops("errorbox").empty());
+  }
+}
+
+TEST_F(DesktopFaults, RetriesBackOffAndStopAfterACoupleOfMinutesThenARestartBringsTheIcon) {
+  sim::SimOptions options = Options();
+  options.shellRefuses = true;
+  bool presentAfterRetries = true, presentAfterRestart = false;
+  const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings&) {
+    d.Wait(600'000);
+    d.Options().shellRefuses = false;
+    d.Wait(600'000);
+    presentAfterRetries = d.IconPresent();
+    d.TaskbarCreated();
+    presentAfterRestart = d.IconPresent();
+  });
+  // The add at start, then a probe and an add at 1, 3, 7, 15, 31, 63 and 127 s.
+  std::vector<std::int64_t> expected = {0};
+  for (std::int64_t at : {1000, 3000, 7000, 15'000, 31'000, 63'000, 127'000}) {
+    expected.push_back(at);
+    expected.push_back(at);
+  }
+  expected.push_back(1'200'000);  // nothing more until the shell restarts
+  EXPECT_EQ(AddAttempts(run), expected);
+  EXPECT_FALSE(presentAfterRetries);
+  EXPECT_TRUE(presentAfterRestart);
+  ExpectAddsAndDeletesAlternate(run);
+}
+
+TEST_F(DesktopFaults, AnAddAnsweredTooLateIsFoundThereAndNeverSentTwice) {
+  sim::SimOptions options = Options();
+  options.lateAnswers = 2;  // the add and the switch to version 3 are done, but said failed
+  bool present = false;
+  const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+    d.Wait(2000);
+    present = d.IconPresent() && !form.TrayIcon.AddRetryPending();
+  });
+  EXPECT_TRUE(present);
+  EXPECT_EQ(run.Shell("NIM_ADD").size(), 1u) << "the probe found the icon there";
+  EXPECT_EQ(AddAttempts(run), (std::vector<std::int64_t>{0, 1000}));
+  EXPECT_EQ(run.Shell("NIM_SETVERSION").size(), 2u) << "at the add, and after the probe";
 }
 
 TEST_F(DesktopFaults, AnUnreadableShellVersionIsReadAgainAtTheNextUse) {

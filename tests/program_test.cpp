@@ -167,10 +167,12 @@ TEST_F(Program, TheStartShowStateDecidesHowTheWindowFirstComesUp) {
   }
 }
 
-TEST_F(Program, ExitEndsTheProgramFromEitherStateAndRemovesTheIcon) {
+TEST_F(Program, ExitOrAPoliteEndRequestEndsTheProgramFromEitherStateAndRemovesTheIcon) {
   Quotes(TenQuotes());
-  for (const char* script : {"wait 1000\nmenu Exit1\ntray contextmenu\nwait 1000\n",
-                             "menu Settings1\ntray contextmenu\nexit\nwait 1000\n"}) {
+  for (const char* script :
+       {"wait 1000\nmenu Exit1\ntray contextmenu\nwait 1000\n",
+        "menu Settings1\ntray contextmenu\nexit\nwait 1000\n", "wait 1000\ntaskkill\nwait 1000\n",
+        "menu Settings1\ntray contextmenu\ntaskkill\nwait 1000\n"}) {
     const SimRun run = Run(script);
     ASSERT_TRUE(run.Exited()) << script;
     ASSERT_GE(run.lines.size(), 2u);

@@ -45,6 +45,7 @@ TTrayIcon::TTrayIcon(TComponent* owner, std::string name)
       taskbarCreated_(desktop_.registerWindowMessage("TaskbarCreated")) {}
 
 TTrayIcon::~TTrayIcon() {
+  StopTimer(kAddRetryTimer);
   StopTimer(kClickTimer);
   StopTimer(kBalloonTimer);
   Deactivate();
@@ -65,11 +66,12 @@ void TTrayIcon::StoreTip() {
   CopyField(record_.szTip, hint_.substr(0, hint_.find('|')), TipLimit());
 }
 
-void TTrayIcon::Send(std::uint32_t message, std::uint32_t flags) {
-  // The shell's answer is not looked at: a refused request is made good by the re-add
-  // that follows the shell's restart.
+bool TTrayIcon::Send(std::uint32_t message, std::uint32_t flags) {
+  // The component's state follows the request, not the shell's answer: a refused request
+  // is made good by the re-add that follows the shell's restart, and a refused add also by
+  // the retries.
   record_.uFlags = flags;
-  desktop_.notifyIcon(message, record_);
+  return desktop_.notifyIcon(message, record_);
 }
 
 void TTrayIcon::SetActive(bool active) {
@@ -124,18 +126,51 @@ void TTrayIcon::AddIcon() {
   if (iconShown_ || !active_) return;
   if (visibility_.Has(tvAutoHideIcon) && ApplicationVisible()) return;
   iconShown_ = true;
-  Send(nim::Add, nif::Message | nif::Icon | nif::Tip);
-  if (ShellVersion() >= kBalloonShell) {
-    record_.uTimeout = 3;
-    Send(nim::SetVersion, 0);
-  }
+  const bool added = Send(nim::Add, nif::Message | nif::Icon | nif::Tip);
+  SetShellVersionBehaviour();
+  // At logon the shell may not be there yet, or too busy to answer in time.
+  addRetriesDone_ = 0;
+  if (!added) ScheduleAddRetry();
   if (animated_) StartAnimation();
+}
+
+void TTrayIcon::SetShellVersionBehaviour() {
+  if (ShellVersion() < kBalloonShell) return;
+  record_.uTimeout = 3;
+  Send(nim::SetVersion, 0);
+}
+
+void TTrayIcon::ScheduleAddRetry() {
+  if (addRetriesDone_ >= kAddRetries) {
+    addRetryPending_ = false;  // given up: "TaskbarCreated" still brings the icon back
+    return;
+  }
+  addRetryPending_ = true;
+  StartTimer(kAddRetryTimer, kFirstAddRetryMs << addRetriesDone_);
+  ++addRetriesDone_;
+}
+
+void TTrayIcon::RetryAdd() {
+  StopTimer(kAddRetryTimer);
+  addRetryPending_ = false;
+  if (!iconShown_ || !active_) return;
+  // An add the shell answered "no" may still have reached it (a shell that answers too late
+  // reports a failure): if it takes a change of the icon, the icon is there, and a second
+  // add is never sent for it.
+  const std::uint32_t all = nif::Message | nif::Icon | nif::Tip;
+  if (Send(nim::Modify, all) || Send(nim::Add, all)) {
+    SetShellVersionBehaviour();
+    return;
+  }
+  ScheduleAddRetry();
 }
 
 void TTrayIcon::RemoveIcon() {
   if (!iconShown_) return;
   iconShown_ = false;
   StopAnimation();
+  StopTimer(kAddRetryTimer);
+  addRetryPending_ = false;
   Send(nim::Delete, 0);
 }
 

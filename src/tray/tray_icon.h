@@ -29,7 +29,16 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   static constexpr std::uint32_t kCallbackMessage = platform::wm::User + 1;
   static constexpr std::uint32_t kIconId = 1;
   static constexpr std::uint32_t kBalloonShell = 0x50000;  // version 5.0
-  enum TimerId : std::uintptr_t { kAnimationTimer = 1, kBalloonTimer = 2, kClickTimer = 3 };
+  enum TimerId : std::uintptr_t {
+    kAnimationTimer = 1,
+    kBalloonTimer = 2,
+    kClickTimer = 3,
+    kAddRetryTimer = 4,
+  };
+  // A refused add is tried again after 1 s, then after twice as long each time, seven times
+  // in all: a couple of minutes, about what a shell takes to come up at logon.
+  static constexpr std::uint32_t kFirstAddRetryMs = 1000;
+  static constexpr int kAddRetries = 7;
 
   TTrayIcon(TComponent* owner, std::string name);
   ~TTrayIcon() override;
@@ -83,6 +92,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   std::uint32_t BalloonLength() const { return balloonLength_; }
   bool ClickPending() const { return clickPending_; }
   bool AnimationRunning() const { return animationRunning_; }
+  bool AddRetryPending() const { return addRetryPending_; }
   bool TaskListed() const { return taskListed_; }
   platform::IconId IconInUse() const { return iconInUse_; }
   const platform::NotifyIconData& Record() const { return record_; }
@@ -99,7 +109,10 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   void Activate();
   void Deactivate();
   void UpdateIcon();
-  void Send(std::uint32_t message, std::uint32_t flags);
+  bool Send(std::uint32_t message, std::uint32_t flags);
+  void SetShellVersionBehaviour();
+  void ScheduleAddRetry();
+  void RetryAdd();
   void StoreTip();
   std::size_t TipLimit();
   void SetTaskListed(bool listed);
@@ -147,6 +160,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   bool animationRunning_ = false;
   bool clickPending_ = false;
   bool buttonDownSeen_ = false;
+  bool addRetryPending_ = false;
   TMouseButton clickButton_ = TMouseButton::mbLeft;
   TShiftState clickShift_ = 0;
   platform::Point clickAt_;
@@ -155,6 +169,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   std::int64_t balloonStart_ = 0;
   std::uint32_t balloonLength_ = 0;
   bool taskListed_ = true;
+  int addRetriesDone_ = 0;
   std::uint32_t shellVersion_ = 0;  // 0: not read successfully yet
   platform::NotifyIconData record_;
 };

@@ -19,6 +19,11 @@ std::optional<std::intptr_t> TTrayIcon::handleMessage(std::uint32_t msg, std::ui
       OnTimerMessage(wParam);
     } else if (msg == kCallbackMessage) {
       if (!Designing()) OnIconCallback(static_cast<std::uint32_t>(lParam));
+    } else if (msg == wm::Close) {
+      // What taskkill, installers and the Restart Manager send to end a program politely.
+      // The program ends as by its Exit command, the icon taken away with it; the default
+      // handling would destroy this window and leave a process without icon or menu.
+      Application().Terminate();
     } else if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
       // The shell restarted and forgot the icon.
       if (iconShown_) {
@@ -122,6 +127,9 @@ void TTrayIcon::OnTimerMessage(std::uintptr_t id) {
         clickPending_ = false;
         Click();
       }
+      break;
+    case kAddRetryTimer:
+      RetryAdd();
       break;
     default:
       break;

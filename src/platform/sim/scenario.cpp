@@ -97,7 +97,8 @@ bool Scenario::Execute(SimDesktop& desktop, const std::string& line) {
     if (args != 1 || !ParseNumber(w[1], ms)) return bad("wait needs a number of milliseconds");
     desktop.Wait(ms);
   } else if (cmd == "close" || cmd == "minimize" || cmd == "exit" || cmd == "taskbarcreated" ||
-             cmd == "queryendsession" || cmd == "endsession" || cmd == "dump") {
+             cmd == "queryendsession" || cmd == "endsession" || cmd == "dump" ||
+             cmd == "taskkill") {
     if (args != 0) return bad(cmd + " takes no argument");
     if (cmd == "close") desktop.CloseMainWindow();
     if (cmd == "minimize") desktop.MinimizeMainWindow();
@@ -106,6 +107,7 @@ bool Scenario::Execute(SimDesktop& desktop, const std::string& line) {
     if (cmd == "queryendsession") desktop.QueryEndSession();
     if (cmd == "endsession") desktop.EndSession();
     if (cmd == "dump") desktop.Dump();
+    if (cmd == "taskkill") desktop.EndTask();
   } else if (cmd == "tray") {
     std::uint32_t code = 0;
     unsigned mods = 0;

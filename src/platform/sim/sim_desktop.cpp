@@ -235,14 +235,23 @@ bool SimDesktop::notifyIcon(std::uint32_t message, const platform::NotifyIconDat
       .Add("dwInfoFlags", longRecord ? data.dwInfoFlags : 0);
   trace_.Write(line);
   if (options_.shellRefuses) return false;
-  const bool present = shellIcons_.count(data.uID) != 0;
+  const bool done = CarryOut(message, data.uID, longRecord);
+  if (options_.lateAnswers > 0) {
+    --options_.lateAnswers;
+    return false;
+  }
+  return done;
+}
+
+bool SimDesktop::CarryOut(std::uint32_t message, std::uint32_t uID, bool longRecord) {
+  const bool present = shellIcons_.count(uID) != 0;
   switch (message) {
     case platform::nim::Add:
       if (present) return false;
-      shellIcons_[data.uID] = true;
+      shellIcons_[uID] = true;
       return true;
     case platform::nim::Delete:
-      shellIcons_.erase(data.uID);
+      shellIcons_.erase(uID);
       return present;
     case platform::nim::Modify:
       return present;
@@ -541,6 +550,20 @@ void SimDesktop::EndSession() {
       if (form_) form_->events_.formEndSession(true);
     } else {
       Send(id, wm::EndSession, 1, 0);
+    }
+  }
+  DeliverPosted();
+}
+
+void SimDesktop::EndTask() {
+  for (WindowId id : TopLevelWindows()) {
+    if (quit_) break;
+    auto it = windows_.find(id);
+    if (it == windows_.end()) continue;
+    if (it->second.kind == Kind::Form) {
+      if (form_) form_->events_.formClose();
+    } else {
+      Send(id, wm::Close, 0, 0);
     }
   }
   DeliverPosted();

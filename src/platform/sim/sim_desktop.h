@@ -25,8 +25,11 @@ struct SimOptions {
   bool failOpen = false;
   std::optional<std::size_t> failReadAfter;
   std::function<void(const std::string& path)> beforeOpen;
-  // Faults of the shell: every notification-area request is refused (and changes nothing).
+  // Faults of the shell: every notification-area request is refused (and changes nothing);
+  // the next so many requests are carried out but answered as failed (a shell too busy to
+  // answer in time, as at logon).
   bool shellRefuses = false;
+  std::size_t lateAnswers = 0;
   // Runs while a pop-up menu is open, after the user's choice is made and before the menu
   // call returns: what the program's timers may do during a real menu's modal loop.
   std::function<void()> whileMenuOpen;
@@ -55,6 +58,9 @@ class SimDesktop final : public platform::Desktop {
   void TaskbarCreated();
   void QueryEndSession();
   void EndSession();
+  // Ends the program politely, as taskkill without /f and installers do: WM_CLOSE to each
+  // of its top-level windows.
+  void EndTask();
   void CloseMainWindow();
   void MinimizeMainWindow();
   bool ClickControl(const std::string& name);  // false: no such button
@@ -132,6 +138,8 @@ class SimDesktop final : public platform::Desktop {
     std::intptr_t lParam;
   };
 
+  // What the shell does with a request; true when it did it.
+  bool CarryOut(std::uint32_t message, std::uint32_t uID, bool longRecord);
   platform::WindowId AddWindow(WindowEntry entry);
   void RemoveWindow(platform::WindowId id);
   std::optional<std::intptr_t> Send(platform::WindowId window, std::uint32_t msg,
