@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the program icon (a speech bubble with a Z) at 16 x 16 and 32 x 32 and writes
+# Draws the program icon (a speech bubble with a Z) at 16, 20, 24 and 32 pixels and writes
 # res/zanto.ico. Needs ImageMagick 6 (`convert`). The .ico is committed; run this only to
 # change the picture.
 set -euo pipefail
@@ -31,6 +31,11 @@ ink='#4A3200'
   -draw "polyline 5,3 10,3 5,8 10,8" \
   "$tmp/16.png"
 
-"$convert_bin" "$tmp/16.png" "$tmp/32.png" "$here/zanto.ico"
+# The tray draws the small icon at 20 and 24 pixels on monitors of 125 % and 150 %: those
+# sizes come from the large picture, so that Windows need not stretch the small one.
+"$convert_bin" "$tmp/32.png" -filter Lanczos -resize 24x24 "$tmp/24.png"
+"$convert_bin" "$tmp/32.png" -filter Lanczos -resize 20x20 "$tmp/20.png"
+
+"$convert_bin" "$tmp/16.png" "$tmp/20.png" "$tmp/24.png" "$tmp/32.png" "$here/zanto.ico"
 "$convert_bin" "$tmp/32.png" -scale 400% "$tmp/preview32.png"
 echo "wrote $here/zanto.ico"

@@ -1,21 +1,28 @@
 // The Windows desktop: the program's platform interfaces over user32, shell32 and comctl32.
+// Its code is in three files: win32_desktop.cpp (windows, menus, timers, input and the
+// loop), win32_shell.cpp (the notification area) and win32_files.cpp (files and clock).
 #pragma once
 
 #include <windows.h>
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/desktop.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_theme.h"
 
 namespace zanto::platform::win32 {
 
+class Win32Form;
+
 class Win32Desktop final : public Desktop {
  public:
-  explicit Win32Desktop(HINSTANCE instance);
+  // `theme`: the visual-style calls the windows paint with; by default the system's.
+  explicit Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme = std::nullopt);
   ~Win32Desktop() override;
   Win32Desktop(const Win32Desktop&) = delete;
   Win32Desktop& operator=(const Win32Desktop&) = delete;
@@ -61,9 +68,14 @@ class Win32Desktop final : public Desktop {
   // Registers a window class of ours once; later calls with the same name do nothing.
   void registerClass(const std::string& name, HBRUSH background, HICON icon, HICON smallIcon);
   HICON icon(IconId id, bool small) const;
-  // Windows whose keyboard navigation the message loop runs (Tab, Enter, Escape).
-  void addDialogWindow(HWND window);
-  void removeDialogWindow(HWND window);
+  // The small icon at the size the notification area draws it: that of the taskbar's monitor.
+  HICON trayIcon(IconId id);
+  const ThemeApi& theme() const { return theme_; }
+  // Forms whose keyboard the message loop runs (Tab, Ctrl+Tab, access keys, Enter, Escape).
+  void addForm(Win32Form& form);
+  void removeForm(Win32Form& form);
+  // What the loop does with one message; true when a form's keyboard took it.
+  bool translateKeyboard(MSG& msg);
 
  private:
   class ClassRegistration;
@@ -71,12 +83,22 @@ class Win32Desktop final : public Desktop {
   HINSTANCE instance_;
   IconPtr smallIcon_;
   IconPtr largeIcon_;
+  std::map<int, IconPtr> trayIcons_;  // by size in pixels
   std::map<std::string, std::unique_ptr<ClassRegistration>> classes_;
-  std::vector<HWND> dialogWindows_;
+  std::vector<Win32Form*> forms_;
   LibraryPtr versionLibrary_;
+  LibraryPtr uxtheme_;
+  ThemeApi theme_;
   bool serviceProcessLookedUp_ = false;
   DWORD(WINAPI* registerServiceProcess_)(DWORD, DWORD) = nullptr;
 };
+
+// A pop-up menu opens on the side of its point the user's handedness setting asks for
+// (SM_MENUDROPALIGNMENT: right-aligned for a right-handed pen user, who would otherwise
+// cover the menu with the hand).
+inline UINT PopupMenuFlags(bool dropRightAligned) {
+  return dropRightAligned ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+}
 
 inline HWND toHwnd(WindowId id) {
   return reinterpret_cast<HWND>(id);

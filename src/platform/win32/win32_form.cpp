@@ -7,21 +7,28 @@
 #include <string_view>
 
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_text.h"
 
 namespace zanto::platform::win32 {
 
 namespace {
 
-constexpr const char* kSheetClass = "TTabSheet";
+constexpr const wchar_t* kSheetClass = L"TTabSheet";
 // Control ids start above IDOK and IDCANCEL, which the dialog keys send.
 constexpr int kFirstControlId = 100;
 // Posted once the form exists, so that the first size report reaches a program that has
 // finished creating the window.
 constexpr UINT kReportClientSize = WM_APP + 1;
+// Posted when a button loses the keyboard: which button is the default one depends on where
+// the focus went, and that is known only after the change.
+constexpr UINT kSyncDefaultButton = WM_APP + 2;
+
+constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 UINT systemDpi() {
   using Fn = UINT(WINAPI*)();
-  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleA("user32.dll"), "GetDpiForSystem"))
+  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
     return dpiForSystem();
   WindowDC screen(nullptr);
   const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
@@ -30,23 +37,23 @@ UINT systemDpi() {
 
 UINT windowDpi(HWND window) {
   using Fn = UINT(WINAPI*)(HWND);
-  if (auto dpiForWindow = procAddress<Fn>(GetModuleHandleA("user32.dll"), "GetDpiForWindow"))
+  if (auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
     if (const UINT dpi = dpiForWindow(window)) return dpi;
   return systemDpi();
 }
 
 enum class FaceKind { Missing, Raster, Scalable };
 
-FaceKind faceKind(const std::string& face) {
+FaceKind faceKind(const std::wstring& face) {
   WindowDC screen(nullptr);
   if (!screen.get() || face.size() >= LF_FACESIZE) return FaceKind::Missing;
-  LOGFONTA wanted{};
+  LOGFONTW wanted{};
   wanted.lfCharSet = DEFAULT_CHARSET;
-  std::memcpy(wanted.lfFaceName, face.c_str(), face.size() + 1);
+  std::memcpy(wanted.lfFaceName, face.c_str(), (face.size() + 1) * sizeof(wchar_t));
   FaceKind kind = FaceKind::Missing;
-  EnumFontFamiliesExA(
+  EnumFontFamiliesExW(
       screen.get(), &wanted,
-      [](const LOGFONTA*, const TEXTMETRICA*, DWORD type, LPARAM param) -> int {
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD type, LPARAM param) -> int {
         auto* k = reinterpret_cast<FaceKind*>(param);
         if (!(type & RASTER_FONTTYPE)) {
           *k = FaceKind::Scalable;
@@ -61,29 +68,30 @@ FaceKind faceKind(const std::string& face) {
 
 // The face to draw a font of the definition with. A bitmap face is only right at the
 // resolution it was drawn for; elsewhere a scalable face of the same look keeps the text sharp.
-std::string resolveFace(const std::string& wanted, UINT dpi) {
-  for (const std::string& face :
-       {wanted, std::string("Microsoft Sans Serif"), std::string("Tahoma")}) {
+std::wstring resolveFace(const std::wstring& wanted, UINT dpi) {
+  for (const std::wstring& face :
+       {wanted, std::wstring(L"Microsoft Sans Serif"), std::wstring(L"Tahoma")}) {
     const FaceKind kind = faceKind(face);
     if (kind == FaceKind::Scalable || (kind == FaceKind::Raster && dpi == 96)) return face;
   }
-  NONCLIENTMETRICSA metrics{};
+  NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
     return metrics.lfMessageFont.lfFaceName;
   return wanted;
 }
 
 FontPtr makeFont(const FontDef& font, UINT dpi) {
-  LOGFONTA lf{};
+  LOGFONTW lf{};
   lf.lfHeight = MulDiv(font.height, static_cast<int>(dpi), 96);
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.italic ? TRUE : FALSE;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  const std::string face = resolveFace(font.name, dpi);
-  std::memcpy(lf.lfFaceName, face.c_str(), std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-  return FontPtr(CreateFontIndirectA(&lf));
+  const std::wstring face = resolveFace(Wide(font.name), dpi);
+  std::memcpy(lf.lfFaceName, face.c_str(),
+              std::min<std::size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
+  return FontPtr(CreateFontIndirectW(&lf));
 }
 
 int showCommandFor(WindowState state) {
@@ -100,23 +108,37 @@ int showCommandFor(WindowState state) {
 
 }  // namespace
 
+SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
+  RECT frame{0, 0, client.cx, client.cy};
+  using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  const auto adjustForDpi =
+      procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  // The frame of the resolution the window is on; without the call (before Windows 10),
+  // the system's, which is then the only one there is.
+  if (!(adjustForDpi && adjustForDpi(&frame, style, FALSE, exStyle, dpi)))
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, FormEvents& events)
-    : desktop_(desktop), def_(def), events_(events), dpi_(systemDpi()) {
+    : desktop_(desktop), def_(def), events_(events), dpi_(systemDpi()), theme_(desktop.theme()) {
   const auto background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   desktop_.registerClass(def_.className, background, desktop_.icon(IconId::Program, false),
                          desktop_.icon(IconId::Program, true));
-  desktop_.registerClass(kSheetClass, background, nullptr, nullptr);
+  desktop_.registerClass(Utf8(kSheetClass), background, nullptr, nullptr);
 
-  const int width = scale(def_.width);
-  const int height = scale(def_.height);
-  const int x = def_.centered ? (GetSystemMetrics(SM_CXSCREEN) - width) / 2 : CW_USEDEFAULT;
-  const int y = def_.centered ? (GetSystemMetrics(SM_CYSCREEN) - height) / 2 : CW_USEDEFAULT;
-  create(WS_EX_CONTROLPARENT, def_.className, def_.caption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-         x, y, width, height, owner);
+  // The layout is made for the client area; the frame around it is the system's.
+  SIZE outer = OuterSizeForClient({scale(def_.clientWidth), scale(def_.clientHeight)}, kFormStyle,
+                                  kFormExStyle, dpi_);
+  const int x = def_.centered ? (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2 : CW_USEDEFAULT;
+  const int y = def_.centered ? (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2 : CW_USEDEFAULT;
+  create(kFormExStyle, def_.className, def_.caption, kFormStyle, x, y, outer.cx, outer.cy, owner);
   // The window may have come up on a monitor of another resolution than the system's.
   if (const UINT dpi = windowDpi(hwnd()); dpi != dpi_) {
     dpi_ = dpi;
-    SetWindowPos(hwnd(), nullptr, 0, 0, scale(def_.width), scale(def_.height),
+    outer = OuterSizeForClient({scale(def_.clientWidth), scale(def_.clientHeight)}, kFormStyle,
+                               kFormExStyle, dpi_);
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
@@ -140,20 +162,22 @@ Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, Form
   applyFonts();
   applyColumnWidths();
   for (std::size_t i = 0; i < count; ++i) place(i);
-  orderTabStops();
   for (std::size_t i = 0; i < count; ++i)
-    if (def_.controls[i].kind == ControlKind::PageControl)
+    if (def_.controls[i].kind == ControlKind::PageControl) {
+      if (!theme_.active()) theme_.open(controls_[i]);
       setActivePage(static_cast<int>(i), def_.controls[i].activePage);
+    }
+  updateDefaultButton();
 
-  desktop_.addDialogWindow(hwnd());
-  PostMessageA(hwnd(), kReportClientSize, 0, 0);
+  desktop_.addForm(*this);
+  PostMessageW(hwnd(), kReportClientSize, 0, 0);
   created_ = true;
 }
 
 Win32Form::~Win32Form() {
   // The program is taking the window down: nothing of the teardown is reported to it.
   created_ = false;
-  desktop_.removeDialogWindow(hwnd());
+  desktop_.removeForm(*this);
   // The controls go with the window, before the fonts they draw with.
   destroy();
 }
@@ -170,15 +194,16 @@ void Win32Form::createControl(std::size_t index) {
   const DWORD tabStop = c.tabOrder >= 0 ? WS_TABSTOP : 0;
   DWORD exStyle = 0;
   DWORD style = child;
-  const char* className = nullptr;
+  const wchar_t* className = nullptr;
   LPVOID param = nullptr;
   switch (c.kind) {
     case ControlKind::Button:
-      className = "BUTTON";
-      style |= tabStop | (c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+      // BS_NOTIFY: the form hears of the focus coming and going, for the default button.
+      className = L"BUTTON";
+      style |= tabStop | BS_NOTIFY | (c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
       break;
     case ControlKind::PageControl:
-      className = WC_TABCONTROLA;
+      className = WC_TABCONTROLW;
       style |= tabStop | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
       exStyle = WS_EX_CONTROLPARENT;
       break;
@@ -190,7 +215,7 @@ void Win32Form::createControl(std::size_t index) {
       param = static_cast<WindowObject*>(this);
       break;
     case ControlKind::ListView:
-      className = WC_LISTVIEWA;
+      className = WC_LISTVIEWW;
       style |= tabStop | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL;
       if (!c.hideSelection) style |= LVS_SHOWSELALWAYS;
       if (!c.columnClick) style |= LVS_NOSORTHEADER;
@@ -198,19 +223,19 @@ void Win32Form::createControl(std::size_t index) {
       exStyle = WS_EX_CLIENTEDGE;
       break;
     case ControlKind::Label:
-      className = "STATIC";
+      className = L"STATIC";
       style |= c.align == TextAlign::Right ? SS_RIGHT : (c.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
       break;
     case ControlKind::Bevel:
       if (c.shape == BevelShape::None) return;
-      className = "STATIC";
+      className = L"STATIC";
       style |= SS_ETCHEDHORZ;
       break;
   }
   const std::string& caption =
       c.kind == ControlKind::TabSheet || c.kind == ControlKind::Bevel ? std::string() : c.caption;
-  HWND window = CreateWindowExA(exStyle, className, caption.c_str(), style, 0, 0, 0, 0, parent, id,
-                                desktop_.instance(), param);
+  HWND window = CreateWindowExW(exStyle, className, Wide(caption).c_str(), style, 0, 0, 0, 0,
+                                parent, id, desktop_.instance(), param);
   controls_[index] = window;
   if (!window) return;
 
@@ -218,42 +243,22 @@ void Win32Form::createControl(std::size_t index) {
     const auto owner = static_cast<std::size_t>(c.parent);
     if (def_.controls[owner].kind == ControlKind::PageControl) {
       std::vector<int>& pages = pages_[owner];
-      TCITEMA item{};
+      TCITEMW item{};
       item.mask = TCIF_TEXT;
-      std::string text = c.caption;
+      std::wstring text = Wide(c.caption);
       item.pszText = text.data();
-      SendMessageA(parent, TCM_INSERTITEMA, pages.size(), reinterpret_cast<LPARAM>(&item));
+      SendMessageW(parent, TCM_INSERTITEMW, pages.size(), reinterpret_cast<LPARAM>(&item));
       pages.push_back(static_cast<int>(index));
     }
   }
   if (c.kind == ControlKind::ListView) {
     for (std::size_t k = 0; k < c.columns.size(); ++k) {
-      LVCOLUMNA column{};
+      LVCOLUMNW column{};
       column.mask = LVCF_TEXT | LVCF_WIDTH;
-      std::string text = c.columns[k].caption;
+      std::wstring text = Wide(c.columns[k].caption);
       column.pszText = text.data();
       column.cx = scale(c.columns[k].width);
-      SendMessageA(window, LVM_INSERTCOLUMNA, k, reinterpret_cast<LPARAM>(&column));
-    }
-  }
-}
-
-// Tab moves through the controls in the order of the definition's tab order, which for
-// sibling windows is their order in the z-order.
-void Win32Form::orderTabStops() {
-  for (int parent = -1; parent < static_cast<int>(def_.controls.size()); ++parent) {
-    std::vector<std::size_t> children;
-    for (std::size_t i = 0; i < def_.controls.size(); ++i)
-      if (def_.controls[i].parent == parent && controls_[i]) children.push_back(i);
-    std::stable_sort(children.begin(), children.end(), [&](std::size_t a, std::size_t b) {
-      const int ta = def_.controls[a].tabOrder, tb = def_.controls[b].tabOrder;
-      if ((ta < 0) != (tb < 0)) return tb < 0;
-      return ta < tb;
-    });
-    HWND previous = HWND_TOP;
-    for (std::size_t i : children) {
-      SetWindowPos(controls_[i], previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      previous = controls_[i];
+      SendMessageW(window, LVM_INSERTCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
     }
   }
 }
@@ -264,7 +269,7 @@ void Win32Form::applyFonts() {
     const ControlDef& c = def_.controls[i];
     controlFonts_[i] = c.parentFont ? nullptr : makeFont(c.font, dpi_);
     if (controls_[i])
-      SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), TRUE);
+      SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), TRUE);
   }
 }
 
@@ -273,7 +278,7 @@ void Win32Form::applyColumnWidths() {
     const ControlDef& c = def_.controls[i];
     if (c.kind != ControlKind::ListView || !controls_[i]) continue;
     for (std::size_t k = 0; k < c.columns.size(); ++k)
-      SendMessageA(controls_[i], LVM_SETCOLUMNWIDTH, k, MAKELPARAM(scale(c.columns[k].width), 0));
+      SendMessageW(controls_[i], LVM_SETCOLUMNWIDTH, k, MAKELPARAM(scale(c.columns[k].width), 0));
   }
 }
 
@@ -296,28 +301,49 @@ void Win32Form::place(std::size_t index) {
     else
       top = bottom - 2;
   } else if (c.kind == ControlKind::Label) {
-    // A label is never cut off, whatever face the system drew it with: a one-line label
-    // grows sideways (away from its alignment), a wrapped one downwards.
-    WindowDC dc(window);
-    if (dc.get()) {
-      SelectedObject font(dc.get(), fontOf(index));
-      RECT text{0, 0, c.wordWrap ? right - left : 0, 0};
-      DrawTextA(dc.get(), c.caption.c_str(), -1, &text,
-                DT_CALCRECT | (c.wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
-      if (!c.wordWrap) {
-        // The measure leaves out the overhang of a slanted last letter.
-        text.right += scale(3);
-        if (text.right > right - left) {
-          if (c.align == TextAlign::Right)
-            left = right - text.right;
-          else
-            right = left + text.right;
-        }
-      }
-      bottom = std::max<int>(bottom, top + text.bottom);
-    }
+    placeLabel(index, left, right, bottom, top);
   }
   MoveWindow(window, left, top, right - left, bottom - top, TRUE);
+}
+
+// A label is never cut off, whatever face the system drew it with: a label that sizes itself
+// grows sideways, away from its alignment; any other wraps when its one line does not fit
+// (another face than the design's may be wider), and a wrapped one grows downwards.
+void Win32Form::placeLabel(std::size_t index, int& left, int& right, int& bottom, int top) {
+  const ControlDef& c = def_.controls[index];
+  HWND window = controls_[index];
+  WindowDC dc(window);
+  if (!dc.get()) return;
+  SelectedObject font(dc.get(), fontOf(index));
+  const std::wstring caption = Wide(c.caption);
+  RECT line{};
+  DrawTextW(dc.get(), caption.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  // The measure leaves out the overhang of a slanted last letter.
+  const int lineWidth = line.right + scale(3);
+  if (c.autoSize && !c.wordWrap) {
+    if (lineWidth > right - left) {
+      if (c.align == TextAlign::Right)
+        left = right - lineWidth;
+      else
+        right = left + lineWidth;
+    }
+    bottom = std::max<int>(bottom, top + line.bottom);
+    return;
+  }
+  const bool wrap = c.wordWrap || c.align == TextAlign::Right || lineWidth > right - left;
+  if (c.align != TextAlign::Right) {
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const LONG_PTR wanted =
+        (style & ~static_cast<LONG_PTR>(SS_TYPEMASK)) | (wrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+    if (wanted != style) {
+      SetWindowLongPtrW(window, GWL_STYLE, wanted);
+      InvalidateRect(window, nullptr, TRUE);
+    }
+  }
+  RECT text{0, 0, right - left, 0};
+  DrawTextW(dc.get(), caption.c_str(), -1, &text,
+            DT_CALCRECT | DT_NOPREFIX | (wrap ? DT_WORDBREAK : DT_SINGLELINE));
+  bottom = std::max<int>(bottom, top + text.bottom);
 }
 
 void Win32Form::showPage(int pageControl, int page) {
@@ -388,14 +414,14 @@ void Win32Form::setActivePage(int control, int page) {
   if (!validControl(control)) return;
   const std::vector<int>& pages = pages_[static_cast<std::size_t>(control)];
   if (page < 0 || static_cast<std::size_t>(page) >= pages.size()) return;
-  SendMessageA(controls_[static_cast<std::size_t>(control)], TCM_SETCURSEL, page, 0);
+  SendMessageW(controls_[static_cast<std::size_t>(control)], TCM_SETCURSEL, page, 0);
   showPage(control, page);
 }
 
 void Win32Form::setRowCount(int control, std::size_t rows) {
   if (!validControl(control)) return;
   const auto count = static_cast<WPARAM>(std::min<std::size_t>(rows, INT_MAX));
-  SendMessageA(controls_[static_cast<std::size_t>(control)], LVM_SETITEMCOUNT, count, 0);
+  SendMessageW(controls_[static_cast<std::size_t>(control)], LVM_SETITEMCOUNT, count, 0);
 }
 
 int Win32Form::focusedControl() const {
@@ -408,20 +434,42 @@ int Win32Form::focusedControl() const {
 
 LRESULT Win32Form::onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   try {
-    // Pages are child windows that pass their controls' notifications on to the form.
-    if (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) {
-      if (msg == WM_COMMAND && created_ && onCommand(wParam, lParam)) return 0;
-      if (msg == WM_NOTIFY && created_ && onNotify(*reinterpret_cast<const NMHDR*>(lParam)))
-        return 0;
-      return DefWindowProcA(window, msg, wParam, lParam);
-    }
-    if (!created_) return DefWindowProcA(window, msg, wParam, lParam);
+    if (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)
+      return onPageMessage(window, msg, wParam, lParam);
+    if (!created_) return DefWindowProcW(window, msg, wParam, lParam);
     return onFormMessage(window, msg, wParam, lParam);
   } catch (...) {
     // Nothing of the form's own throws; a failure of the library must still not unwind
     // through the system's code.
-    return DefWindowProcA(window, msg, wParam, lParam);
+    return DefWindowProcW(window, msg, wParam, lParam);
   }
+}
+
+// Pages are child windows that pass their controls' notifications on to the form, and under
+// a visual style paint the tab pane's body, with their labels on it.
+LRESULT Win32Form::onPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (created_ && onCommand(wParam, lParam)) return 0;
+      break;
+    case WM_NOTIFY:
+      if (created_ && onNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      break;
+    case WM_ERASEBKGND:
+      if (theme_.paintPage(window, reinterpret_cast<HDC>(wParam))) return 1;
+      break;
+    case WM_PRINTCLIENT:
+      if (theme_.paintPage(window, reinterpret_cast<HDC>(wParam))) return 0;
+      break;
+    case WM_CTLCOLORSTATIC:
+      if (HBRUSH brush =
+              theme_.labelBackground(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+        return reinterpret_cast<LRESULT>(brush);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, msg, wParam, lParam);
 }
 
 LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -462,13 +510,27 @@ LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lP
     case WM_SETFOCUS:
       restoreFocus();
       return 0;
+    case kSyncDefaultButton:
+      updateDefaultButton();
+      return 0;
     case WM_DPICHANGED:
       onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_GETDPISCALEDSIZE:
+      if (onDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam))) return TRUE;
+      break;
+    case WM_THEMECHANGED:
+      for (std::size_t i = 0; i < def_.controls.size(); ++i)
+        if (def_.controls[i].kind == ControlKind::PageControl && controls_[i]) {
+          theme_.open(controls_[i]);
+          break;
+        }
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      break;
     default:
       break;
   }
-  return DefWindowProcA(window, msg, wParam, lParam);
+  return DefWindowProcW(window, msg, wParam, lParam);
 }
 
 bool Win32Form::onCommand(WPARAM wParam, LPARAM lParam) {
@@ -477,12 +539,20 @@ bool Win32Form::onCommand(WPARAM wParam, LPARAM lParam) {
   int index = indexOf(from);
   if (index < 0 && !from && id >= kFirstControlId) index = id - kFirstControlId;
   if (validControl(index)) {
-    if (def_.controls[static_cast<std::size_t>(index)].kind == ControlKind::Button &&
-        HIWORD(wParam) == BN_CLICKED) {
-      events_.controlClicked(index);
-      return true;
+    if (def_.controls[static_cast<std::size_t>(index)].kind != ControlKind::Button) return false;
+    switch (HIWORD(wParam)) {
+      case BN_CLICKED:
+        events_.controlClicked(index);
+        return true;
+      case BN_SETFOCUS:
+        updateDefaultButton();
+        return true;
+      case BN_KILLFOCUS:
+        PostMessageW(hwnd(), kSyncDefaultButton, 0, 0);
+        return true;
+      default:
+        return false;
     }
-    return false;
   }
   // Enter and Escape that no control took for itself.
   if (!from && id == IDOK) {
@@ -501,7 +571,7 @@ bool Win32Form::onNotify(const NMHDR& header) {
   if (index < 0) return false;
   const ControlDef& c = def_.controls[static_cast<std::size_t>(index)];
   if (c.kind == ControlKind::PageControl && header.code == TCN_SELCHANGE) {
-    const int page = static_cast<int>(SendMessageA(header.hwndFrom, TCM_GETCURSEL, 0, 0));
+    const int page = static_cast<int>(SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0));
     showPage(index, page);
     events_.pageSelected(index, page);
     return true;
@@ -540,18 +610,22 @@ void Win32Form::onDpiChanged(UINT dpi, const RECT& suggested) {
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Moved to a monitor of another resolution, the window keeps its client area's size in
+// design units: the frame does not scale in step with it.
+bool Win32Form::onDpiScaledSize(UINT dpi, SIZE& size) const {
+  if (dpi == 0) return false;
+  RECT client{};
+  if (!GetClientRect(hwnd(), &client)) return false;
+  const int width = MulDiv(unscale(client.right - client.left), static_cast<int>(dpi), 96);
+  const int height = MulDiv(unscale(client.bottom - client.top), static_cast<int>(dpi), 96);
+  size = OuterSizeForClient({width, height}, kFormStyle, kFormExStyle, dpi);
+  return true;
+}
+
 void Win32Form::reportClientSize() {
   RECT client{};
   if (!GetClientRect(hwnd(), &client)) return;
   events_.formResized(unscale(client.right - client.left), unscale(client.bottom - client.top));
-}
-
-void Win32Form::restoreFocus() {
-  HWND target = lastFocus_;
-  if (!target || !IsWindow(target) || !IsChild(hwnd(), target) || !IsWindowVisible(target) ||
-      !IsWindowEnabled(target))
-    target = GetNextDlgTabItem(hwnd(), nullptr, FALSE);
-  if (target) SetFocus(target);
 }
 
 }  // namespace zanto::platform::win32

@@ -1,5 +1,6 @@
 // The program's main window on Windows: a top-level window owned by the taskbar window, with
 // real controls made from the window definition and laid out at the monitor's resolution.
+// Its keyboard (Tab, Ctrl+Tab, access keys, the default button) is in win32_form_keyboard.cpp.
 #pragma once
 
 #include <windows.h>
@@ -10,11 +11,17 @@
 
 #include "platform/desktop.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_theme.h"
 #include "platform/win32/win32_window.h"
 
 namespace zanto::platform::win32 {
 
 class Win32Desktop;
+
+// The outer size of a window whose client area is `client` pixels, with the frame the
+// system draws for `style` at `dpi` (the frame of Windows 10 and 11 is wider than the
+// classic one, and the client area is what the layout is made for).
+SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi);
 
 class Win32Form final : public WindowObject, public NativeForm {
  public:
@@ -30,21 +37,41 @@ class Win32Form final : public WindowObject, public NativeForm {
   void setRowCount(int control, std::size_t rows) override;
   int focusedControl() const override;
 
+  // The window's own keys, before the message is dispatched: true when they were used.
+  bool translateKey(MSG& msg);
+  // Tab, Shift+Tab, Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp.
+  bool navigationKey(WPARAM key, bool ctrl, bool shift);
+  // Alt and a letter: the button whose caption marks that letter is pressed.
+  bool accessKey(wchar_t key);
+  HWND controlWindow(int index) const;
+
  private:
   LRESULT onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
   LRESULT onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT onPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   bool onCommand(WPARAM wParam, LPARAM lParam);
   bool onNotify(const NMHDR& header);
   void onDpiChanged(UINT dpi, const RECT& suggested);
+  bool onDpiScaledSize(UINT dpi, SIZE& size) const;
 
   void createControl(std::size_t index);
-  void orderTabStops();
   void applyFonts();
   void applyColumnWidths();
   void place(std::size_t index);
+  void placeLabel(std::size_t index, int& left, int& right, int& bottom, int top);
   void showPage(int pageControl, int page);
+  void selectPage(int pageControl, int page);
   void reportClientSize();
+
+  // Keyboard (win32_form_keyboard.cpp).
+  std::vector<int> tabCycle() const;
+  int activePageOf(int pageControl) const;
+  void moveFocus(bool backward);
+  void switchPage(bool backward);
+  void focusControl(int index);
   void restoreFocus();
+  void showFocusCues();
+  void updateDefaultButton();
 
   bool validControl(int index) const;
   int indexOf(HWND window) const;
@@ -59,6 +86,7 @@ class Win32Form final : public WindowObject, public NativeForm {
   WindowState state_ = WindowState::Normal;
   bool created_ = false;
   HWND lastFocus_ = nullptr;
+  TabPageTheme theme_;
   // Per control of the definition: its window (a child of the form, destroyed with it; none
   // for a bevel without a line), its bounds at 96 dpi, its own font, and for a page control
   // the controls that are its pages.

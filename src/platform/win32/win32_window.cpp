@@ -2,47 +2,49 @@
 
 #include <stdexcept>
 
+#include "platform/win32/win32_text.h"
+
 namespace zanto::platform::win32 {
 
 WindowObject::~WindowObject() = default;
 
 void WindowObject::Destroyer::operator()(HWND window) const noexcept {
-  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   DestroyWindow(window);
 }
 
 void WindowObject::create(DWORD exStyle, const std::string& className, const std::string& caption,
                           DWORD style, int x, int y, int width, int height, HWND parent) {
-  HWND window = CreateWindowExA(exStyle, className.c_str(), caption.c_str(), style, x, y, width,
-                                height, parent, nullptr, GetModuleHandleA(nullptr), this);
+  HWND window = CreateWindowExW(exStyle, Wide(className).c_str(), Wide(caption).c_str(), style, x,
+                                y, width, height, parent, nullptr, GetModuleHandleW(nullptr), this);
   if (!window) throw std::runtime_error(systemMessage(GetLastError()));
   window_.reset(window);
 }
 
 LRESULT WindowObject::attach(HWND window) noexcept {
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   return TRUE;
 }
 
 LRESULT CALLBACK WindowObject::Procedure(HWND window, UINT msg, WPARAM wParam,
                                          LPARAM lParam) noexcept {
   if (msg == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     if (auto* self = static_cast<WindowObject*>(create->lpCreateParams)) self->attach(window);
   }
-  auto* self = reinterpret_cast<WindowObject*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  auto* self = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   return self->onMessage(window, msg, wParam, lParam);
 }
 
 std::string systemMessage(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message;
-  if (length && text) message.assign(text, length);
+  if (length && text) message = Utf8(std::wstring_view(text, length));
   if (text) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.'))

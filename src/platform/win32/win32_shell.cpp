@@ -1,0 +1,157 @@
+#include "platform/win32/win32_shell.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_text.h"
+
+namespace zanto::platform::win32 {
+
+namespace {
+
+// The record sizes the portable side speaks of are those of the 32-bit system; the target's
+// own sizes of the same two layouts are what the shell of this build expects.
+constexpr std::uint32_t kShortRecordSize = 88;
+
+// Copies a string field, cut to fit and always terminated.
+template <std::size_t N>
+void copyField(char (&to)[N], const char* from, std::size_t limit = N) {
+  const std::size_t size = std::min(limit, N);
+  std::size_t i = 0;
+  for (; i + 1 < size && from[i] != '\0'; ++i) to[i] = from[i];
+  to[i] = '\0';
+}
+
+std::wstring systemDirectoryFile(const wchar_t* name) {
+  wchar_t dir[MAX_PATH + 1] = {};
+  const UINT length = GetSystemDirectoryW(dir, MAX_PATH);
+  if (length == 0 || length > MAX_PATH) return name;
+  return std::wstring(dir, length) + L"\\" + name;
+}
+
+UINT systemDpi() {
+  using Fn = UINT(WINAPI*)();
+  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
+    return dpiForSystem();
+  WindowDC screen(nullptr);
+  const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+}  // namespace
+
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record) {
+  record = NOTIFYICONDATAA{};
+  const bool shortRecord = data.cbSize <= kShortRecordSize;
+  record.cbSize = shortRecord ? NOTIFYICONDATAA_V1_SIZE : NOTIFYICONDATAA_V2_SIZE;
+  record.hWnd = reinterpret_cast<HWND>(data.hWnd);
+  record.uID = data.uID;
+  record.uFlags = data.uFlags;
+  record.uCallbackMessage = data.uCallbackMessage;
+  record.hIcon = icon;
+  copyField(record.szTip, data.szTip, shortRecord ? 64 : sizeof record.szTip);
+  if (!shortRecord) {
+    copyField(record.szInfo, data.szInfo);
+    record.uTimeout = data.uTimeout;
+    copyField(record.szInfoTitle, data.szInfoTitle);
+    record.dwInfoFlags = data.dwInfoFlags;
+  }
+}
+
+int SmallIconSize(UINT dpi, MetricsForDpi metricsForDpi) {
+  if (dpi == 0) dpi = 96;
+  if (metricsForDpi)
+    if (const int size = metricsForDpi(SM_CXSMICON, dpi); size > 0) return size;
+  return MulDiv(16, static_cast<int>(dpi), 96);
+}
+
+UINT TaskbarDpi() {
+  using Fn = UINT(WINAPI*)(HWND);
+  const auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  if (HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr); taskbar && dpiForWindow)
+    if (const UINT dpi = dpiForWindow(taskbar)) return dpi;
+  return systemDpi();
+}
+
+bool AllowShellBroadcasts(HWND window, const ChangeMessageFilter& filter) {
+  if (!filter) return false;   // before Windows 7 nothing is filtered
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+  const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  return taskbarCreated != 0 && filter(window, taskbarCreated, kAllow) != FALSE;
+}
+
+ChangeMessageFilter SystemMessageFilter() {
+  using Fn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  const auto change =
+      procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+  if (!change) return {};
+  return [change](HWND window, UINT message, DWORD action) {
+    return change(window, message, action, nullptr);
+  };
+}
+
+// --- The desktop's notification area ---------------------------------------------------------
+
+bool Win32Desktop::notifyIcon(std::uint32_t message, const NotifyIconData& data) {
+  NOTIFYICONDATAA record;
+  FillShellRecord(data, trayIcon(data.hIcon), record);
+  return Shell_NotifyIconA(message, &record) != FALSE;
+}
+
+HICON Win32Desktop::trayIcon(IconId id) {
+  if (id == IconId::None) return nullptr;
+  using Fn = int(WINAPI*)(int, UINT);
+  const int size = SmallIconSize(
+      TaskbarDpi(), procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi"));
+  IconPtr& icon = trayIcons_[size];
+  if (!icon)
+    icon.reset(static_cast<HICON>(LoadImageW(instance_, L"ZANTO", IMAGE_ICON, size, size, 0)));
+  // Out of memory for a new size: the system's small icon is still better than none.
+  return icon ? icon.get() : smallIcon_.get();
+}
+
+std::uint32_t Win32Desktop::shellVersion() {
+  // version.dll is no KnownDLL: it is loaded from System32 by full path, never from the
+  // program's directory.
+  if (!versionLibrary_)
+    versionLibrary_.reset(LoadLibraryW(systemDirectoryFile(L"version.dll").c_str()));
+  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  const auto infoSize = procAddress<SizeFn>(versionLibrary_.get(), "GetFileVersionInfoSizeW");
+  const auto info = procAddress<InfoFn>(versionLibrary_.get(), "GetFileVersionInfoW");
+  const auto query = procAddress<QueryFn>(versionLibrary_.get(), "VerQueryValueW");
+  if (!infoSize || !info || !query) return 0;
+
+  const std::wstring shell = systemDirectoryFile(L"shell32.dll");
+  DWORD ignored = 0;
+  const DWORD size = infoSize(shell.c_str(), &ignored);
+  if (size == 0) return 0;
+  std::vector<char> block(size);
+  if (!info(shell.c_str(), 0, size, block.data())) return 0;
+  void* value = nullptr;
+  UINT length = 0;
+  if (!query(block.data(), L"\\", &value, &length) || !value || length < sizeof(VS_FIXEDFILEINFO))
+    return 0;
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+  if (fixed->dwSignature != VS_FFI_SIGNATURE) return 0;
+  // major * 65536 + minor is exactly the upper half of the file version.
+  return fixed->dwFileVersionMS;
+}
+
+std::uint32_t Win32Desktop::registerWindowMessage(const std::string& name) {
+  return RegisterWindowMessageW(Wide(name).c_str());
+}
+
+bool Win32Desktop::registerServiceProcess(bool hide) {
+  if (!serviceProcessLookedUp_) {
+    serviceProcessLookedUp_ = true;
+    registerServiceProcess_ = procAddress<DWORD(WINAPI*)(DWORD, DWORD)>(
+        GetModuleHandleW(L"kernel32.dll"), "RegisterServiceProcess");
+  }
+  if (!registerServiceProcess_) return false;
+  return registerServiceProcess_(GetCurrentProcessId(), hide ? 1 : 0) != 0;
+}
+
+}  // namespace zanto::platform::win32

@@ -1,0 +1,63 @@
+// What the tests of the Windows desktop share: a private folder whose name no 8-bit code
+// page can spell, and a form's events as a recording.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace zanto::platform::win32::test {
+
+// A folder under the temporary one, named in Cyrillic and Chinese, removed with everything
+// in it afterwards (through the prefixed form, so that over-long paths go too).
+class WideTempDir {
+ public:
+  WideTempDir();
+  ~WideTempDir();
+  WideTempDir(const WideTempDir&) = delete;
+  WideTempDir& operator=(const WideTempDir&) = delete;
+
+  const std::wstring& Path() const { return path_; }
+  // Makes nested folders of 100-character names below this one until the path is longer
+  // than `length`; returns the deepest.
+  std::wstring Deep(std::size_t length) const;
+  // Writes a file of exactly these bytes; returns its path.
+  static std::wstring Write(const std::wstring& path, const std::string& bytes);
+
+ private:
+  std::wstring path_;
+};
+
+// Every event a form reports, in order, as text ("clicked 2", "page 4 1", ...).
+class RecordedEvents final : public FormEvents {
+ public:
+  std::vector<std::string> seen;
+  std::vector<std::string> rows = {"first row", "second row"};
+
+  void formClose() noexcept override { seen.push_back("close"); }
+  bool formSysCommand(std::uint32_t) noexcept override { return false; }
+  bool formQueryEndSession() noexcept override { return true; }
+  void formEndSession(bool) noexcept override {}
+  void controlClicked(int control) noexcept override {
+    seen.push_back("clicked " + std::to_string(control));
+  }
+  void dialogKey(DialogKey key) noexcept override {
+    seen.push_back(key == DialogKey::Enter ? "enter" : "escape");
+  }
+  void pageSelected(int control, int page) noexcept override {
+    seen.push_back("page " + std::to_string(control) + " " + std::to_string(page));
+  }
+  void formResized(int, int) noexcept override {}
+  std::string_view listRow(int, std::size_t row) noexcept override {
+    return row < rows.size() ? std::string_view(rows[row]) : std::string_view();
+  }
+};
+
+// Runs the messages that are waiting, as the loop would.
+void PumpMessages();
+
+}  // namespace zanto::platform::win32::test
