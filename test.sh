@@ -25,8 +25,10 @@ fuzz/run.sh "${ZANTO_FUZZ_SECONDS:-60}"
 
 echo "== zanto.exe under Wine"
 need_packages "${WINDOWS_PACKAGES[@]}"
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=OFF >/dev/null
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=ON >/dev/null
 cmake --build build-win -j"$jobs"
 e2e/check-exe.sh build-win
+echo "== the tests of the Windows desktop under Wine"
+e2e/run-win32-tests.sh build-win
 e2e/run.sh build-win
 echo "== all tests passed"

@@ -68,6 +68,7 @@ expect "relocations kept, so that ASLR can move the image" grep -q '\.reloc' "$t
 expect "manifest: common controls v6" grep -q 'Microsoft.Windows.Common-Controls' "$tmp/strings"
 expect "manifest: asInvoker" grep -q 'level="asInvoker"' "$tmp/strings"
 expect "manifest: per-monitor DPI awareness" grep -q 'PerMonitorV2' "$tmp/strings"
+expect "manifest: paths beyond 260 characters" grep -q "<longPathAware[^>]*>true<" "$tmp/strings"
 expect "version resource: FileDescription Zanto" grep -qx 'Zanto' "$tmp/strings16"
 expect "version resource: version 0.1.0.0" grep -qx '0.1.0.0' "$tmp/strings16"
 expect "quotes.txt beside the exe" test -s "$BIN/quotes.txt"

@@ -17,7 +17,7 @@ need_packages() {
 }
 
 LINUX_PACKAGES=(cmake make g++ libgtest-dev googletest qt6-base-dev qt6-qpa-plugins)
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth xdotool
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine xvfb xauth xdotool
   x11-utils imagemagick)
 LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox imagemagick
   dunst at-spi2-core haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils python3-gi

@@ -11,6 +11,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+
+using zanto::platform::win32::ExtendedLengthPath;
+using zanto::platform::win32::Utf8;
+using zanto::platform::win32::Wide;
+
 namespace {
 
 constexpr const char* kTrayClass = "TTrayIconWindow";
@@ -29,14 +37,8 @@ constexpr const char* kTaskbarClass = "TApplication";
 constexpr UINT kIconCallback = WM_USER + 1;
 constexpr UINT kIconId = 1;
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-Handle ownHandle(HANDLE handle) {
-  return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
+using Handle = zanto::platform::win32::KernelHandle;
+using zanto::platform::win32::ownFileHandle;
 
 double nowMs() {
   static const double frequency = [] {
@@ -59,13 +61,14 @@ bool waitUntil(const std::function<bool()>& done, double timeoutMs, DWORD pollMs
   }
 }
 
+// A window's text as UTF-8, whatever script it is in.
 std::string windowText(HWND window) {
-  char text[1024] = {};
+  wchar_t text[1024] = {};
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
                            SMTO_ABORTIFHUNG, 2000, &length))
     return {};
-  return std::string(text, std::min<std::size_t>(length, sizeof text - 1));
+  return Utf8(std::wstring_view(text, std::min<std::size_t>(length, 1023)));
 }
 
 std::string className(HWND window) {
@@ -167,6 +170,33 @@ void postKey(HWND window, UINT vk) {
   PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1LL << 30) | (1LL << 31));
 }
 
+// The control with the keyboard focus in the program's window, as a user would name it
+// (a button by its caption), and the button Enter would press.
+std::string focusedControl(HWND form) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!form || !GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) || !info.hwndFocus)
+    return "";
+  const std::string kind = className(info.hwndFocus);
+  if (kind == WC_TABCONTROLA) return "tabs";
+  if (kind == WC_LISTVIEWA) return "list";
+  if (kind != "Button") return kind;
+  std::string caption = windowText(info.hwndFocus);
+  caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+  return caption;
+}
+
+std::string defaultButton(HWND form) {
+  for (HWND w : childWindows(form))
+    if (className(w) == "Button" &&
+        (GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+      std::string caption = windowText(w);
+      caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+      return caption;
+    }
+  return "";
+}
+
 // What a user of the program can see, as key=value pairs.
 std::map<std::string, std::string> observe() {
   std::map<std::string, std::string> s;
@@ -188,6 +218,8 @@ std::map<std::string, std::string> observe() {
   s["list_visible"] = list && IsWindowVisible(list) ? "1" : "0";
   HWND balloon = visibleBalloon();
   s["balloon"] = balloon ? windowText(balloon) : "";
+  s["focus"] = form && IsWindowVisible(form) ? focusedControl(form) : "";
+  s["default"] = form ? defaultButton(form) : "";
   return s;
 }
 
@@ -203,24 +235,23 @@ int fail(const char* format, const std::string& detail = {}) {
 }
 
 HANDLE launch(const std::string& exe) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  std::string commandLine = "\"" + exe + "\"";
-  // Started from elsewhere: the program must find its quotes beside itself, not here.
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\",
-                      &startup, &process))
+  std::wstring commandLine = L"\"" + Wide(exe) + L"\"";
+  // Started from elsewhere: the program must find its quotes beside itself, not here. A
+  // path beyond the classic limit is named in its extended form, which every call takes.
+  const std::wstring application = ExtendedLengthPath(Wide(exe));
+  if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      L"C:\\", &startup, &process))
     return nullptr;
   CloseHandle(process.hThread);
   return process.hProcess;
 }
 
 std::string directoryOf(const std::string& path) {
-  char full[MAX_PATH * 4] = {};
-  GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-  std::string dir = full;
-  const auto slash = dir.find_last_of("\\:");
-  return slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
+  const auto slash = path.find_last_of("\\:");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // --- Commands ---------------------------------------------------------------------------
@@ -350,6 +381,22 @@ int cmdMenuPick(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Waits for the process to end; prints how, and returns 0 when it ended with exit code 0
+// and its icon gone. (Wine also drops the icon of a window that is gone, so this shows that
+// the icon went, not that the program took it away itself.)
+int expectEnded(const Handle& process, HWND tray, double since) {
+  if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
+    return fail("the process did not end within 10 s");
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  std::printf("process ended after %.0f ms with exit code %lu\n", nowMs() - since,
+              static_cast<unsigned long>(code));
+  if (trayWindow()) return fail("the tray window is still there");
+  if (iconPresent(tray)) return fail("the shell still has the icon");
+  std::printf("the shell no longer has the icon\n");
+  return code == 0 ? 0 : fail("exit code is not 0");
+}
+
 // exit-via-menu: opens the process first, so that its end can be seen, then chooses Exit.
 int cmdExitViaMenu(const std::vector<std::string>&) {
   HWND tray = trayWindow();
@@ -359,19 +406,7 @@ int cmdExitViaMenu(const std::vector<std::string>&) {
   if (!process) return fail("cannot open the program's process");
   if (int rc = cmdMenuOpen({})) return rc;
   if (int rc = cmdMenuPick({"3"})) return rc;
-  const double start = nowMs();
-  if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
-    return fail("the process did not end within 10 s");
-  DWORD code = 0;
-  GetExitCodeProcess(process.get(), &code);
-  std::printf("process ended after %.0f ms with exit code %lu\n", nowMs() - start,
-              static_cast<unsigned long>(code));
-  if (trayWindow()) return fail("the tray window is still there");
-  // Wine also drops the icon of a window that is gone, so this shows that the icon went,
-  // not that the program took it away itself.
-  if (iconPresent(tray)) return fail("the shell still has the icon");
-  std::printf("the shell no longer has the icon\n");
-  return code == 0 ? 0 : fail("exit code is not 0");
+  return expectEnded(process, tray, nowMs());
 }
 
 // icon: whether the shell has the program's icon.
@@ -563,9 +598,9 @@ int cmdLockedStart(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
   if (trayWindow()) return fail("a program with a tray window is already running");
   const std::string quotes = directoryOf(args[0]) + "quotes.txt";
-  Handle held =
-      ownHandle(CreateFileA(quotes.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle held = ownFileHandle(CreateFileW(ExtendedLengthPath(Wide(quotes)).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!held) return fail("cannot hold %s", quotes);
   std::printf("holding %s open for writing\n", quotes.c_str());
   Handle process(launch(args[0]));
@@ -595,6 +630,131 @@ int cmdErrorBoxOk(const std::vector<std::string>&) {
   return 0;
 }
 
+// end-task: asks the program to end as taskkill without /f, installers and the Restart
+// Manager do: WM_CLOSE to its tray window. It must end as by Exit.
+int cmdEndTask(const std::vector<std::string>&) {
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  Handle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processOf(tray)));
+  if (!process) return fail("cannot open the program's process");
+  const double start = nowMs();
+  PostMessageW(tray, WM_CLOSE, 0, 0);
+  std::printf("posted WM_CLOSE to the tray window\n");
+  return expectEnded(process, tray, start);
+}
+
+// One key of the keyboard as SendInput gives it.
+INPUT keyInput(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  if (key == VK_PRIOR || key == VK_NEXT || key == VK_LEFT || key == VK_RIGHT)
+    input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+  return input;
+}
+
+// keys SPEC...: real key presses in the shown window, as the keyboard sends them: tab,
+// shift+tab, ctrl+tab, ctrl+shift+tab, ctrl+pgdn, ctrl+pgup, left, right, enter, escape,
+// alt+LETTER.
+int cmdKeys(const std::vector<std::string>& args) {
+  HWND form = formWindow();
+  if (!form || !IsWindowVisible(form)) return fail("no shown settings window");
+  SetForegroundWindow(form);
+  const std::map<std::string, WORD> keys = {
+      {"tab", VK_TAB},     {"pgdn", VK_NEXT},    {"pgup", VK_PRIOR},    {"left", VK_LEFT},
+      {"right", VK_RIGHT}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE},
+  };
+  for (const std::string& spec : args) {
+    std::vector<WORD> held;
+    std::string rest = spec;
+    for (std::size_t plus; (plus = rest.find('+')) != std::string::npos; rest.erase(0, plus + 1)) {
+      const std::string mod = rest.substr(0, plus);
+      if (mod == "ctrl")
+        held.push_back(VK_CONTROL);
+      else if (mod == "shift")
+        held.push_back(VK_SHIFT);
+      else if (mod == "alt")
+        held.push_back(VK_MENU);
+      else
+        return fail("unknown modifier in %s", spec);
+    }
+    WORD key = 0;
+    if (const auto it = keys.find(rest); it != keys.end())
+      key = it->second;
+    else if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0])))
+      key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(rest[0])));
+    else
+      return fail("unknown key %s", spec);
+    std::vector<INPUT> inputs;
+    for (WORD mod : held) inputs.push_back(keyInput(mod, false));
+    inputs.push_back(keyInput(key, false));
+    inputs.push_back(keyInput(key, true));
+    for (auto it = held.rbegin(); it != held.rend(); ++it) inputs.push_back(keyInput(*it, true));
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+      return fail("the system took not every key of %s", spec);
+    Sleep(150);  // one key after the other, as a person types
+  }
+  std::printf("pressed");
+  for (const std::string& spec : args) std::printf(" %s", spec.c_str());
+  std::printf("\n");
+  return 0;
+}
+
+// A stand-in for a shell that is there but not ready: a window of the shell's class that the
+// program's requests reach first, and that answers each with "no".
+struct BusyShell {
+  int refused = 0;
+  static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COPYDATA) {
+      if (auto* self = reinterpret_cast<BusyShell*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+        ++self->refused;
+      return FALSE;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+  }
+};
+
+// shell-busy MS EXE: starts the program while the shell refuses its icon for MS ms, as a
+// shell still coming up at logon does; once the shell takes requests the icon must arrive.
+int cmdShellBusy(const std::vector<std::string>& args) {
+  if (args.size() < 2) return 2;
+  if (trayWindow()) return fail("a program with a tray window is already running");
+  const double busyMs = std::atof(args[0].c_str());
+  BusyShell busy;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &BusyShell::Procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"Shell_TrayWnd";
+  if (!RegisterClassExW(&wc)) return fail("cannot register the stand-in's class");
+  HWND standIn = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP,
+                                 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!standIn) return fail("cannot make the stand-in shell");
+  SetWindowLongPtrW(standIn, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&busy));
+  if (FindWindowW(L"Shell_TrayWnd", nullptr) != standIn)
+    return fail("the stand-in is not the shell the program would find");
+  const double start = nowMs();
+  Handle process(launch(args[1]));
+  if (!process) return fail("cannot start %s", args[1]);
+  while (nowMs() - start < busyMs) {
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  DestroyWindow(standIn);
+  std::printf("the shell refused %d requests in its first %.0f ms\n", busy.refused, busyMs);
+  if (busy.refused == 0) return fail("the program asked the busy shell nothing");
+  HWND tray = trayWindow();
+  if (!tray) return fail("no tray window");
+  if (!waitUntil([&] { return iconPresent(tray); }, 20000, 50))
+    return fail("the icon did not arrive within 20 s of the shell taking requests");
+  std::printf("the icon arrived %.0f ms after the start\n", nowMs() - start);
+  return 0;
+}
+
 // kill: ends whatever program is left (clean-up after a failure).
 int cmdKill(const std::vector<std::string>&) {
   HWND tray = trayWindow();
@@ -610,7 +770,10 @@ int cmdKill(const std::vector<std::string>&) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** wideArgs) {
+  // Paths in any script arrive whole only through the wide command line.
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Utf8(wideArgs[i]));
   if (argc < 2) {
     std::fprintf(stderr, "usage: zanto-driver COMMAND [ARGS...]\n");
     return 2;
@@ -634,13 +797,16 @@ int main(int argc, char** argv) {
       {"locked-start", cmdLockedStart},
       {"errorbox-ok", cmdErrorBoxOk},
       {"kill", cmdKill},
+      {"end-task", cmdEndTask},
+      {"keys", cmdKeys},
+      {"shell-busy", cmdShellBusy},
   };
-  const auto command = commands.find(argv[1]);
+  const auto command = commands.find(args[1]);
   if (command == commands.end()) {
-    std::fprintf(stderr, "unknown command %s\n", argv[1]);
+    std::fprintf(stderr, "unknown command %s\n", args[1].c_str());
     return 2;
   }
-  const int rc = command->second(std::vector<std::string>(argv + 2, argv + argc));
+  const int rc = command->second(std::vector<std::string>(args.begin() + 2, args.end()));
   std::fflush(stdout);
   return rc;
 }
