@@ -1,6 +1,7 @@
 // The whole program over the simulated desktop, as a user and the shell meet it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "support/program_fixture.h"
@@ -106,6 +107,24 @@ TEST_F(Program, QuotesFileProblemsAreReportedOnceAndTheProgramGoesOn) {
     EXPECT_TRUE(run.Ops("errorbox").empty());
     EXPECT_TRUE(run.BalloonTexts().empty());
   }
+}
+
+TEST_F(Program, AUsersOwnQuotesFileWinsOverTheOneBesideTheProgramWhereTheDesktopHasOne) {
+  Quotes("Beside the program\r\n");
+  dir.Write("mine.txt", "My own\r\n");
+  sim::SimOptions options = Options();
+  for (const auto& [own, expected] : {std::pair{dir.File("mine.txt"), "My own"},
+                                      {dir.File("missing.txt"), "Beside the program"},
+                                      {std::string(), "Beside the program"}}) {
+    options.userQuotesPath = own;
+    EXPECT_EQ(RunSim(options, "wait 1000\n").QuoteBalloons(), std::vector<std::string>{expected})
+        << own;
+  }
+  std::filesystem::create_directory(dir.File("folder.txt"));
+  options.userQuotesPath = dir.File("folder.txt");
+  EXPECT_EQ(RunSim(options, "wait 1000\n").QuoteBalloons(),
+            std::vector<std::string>{"Beside the program"})
+      << "a folder of that name is no file";
 }
 
 TEST_F(Program, TheQuotesPageListsEveryLineInFileOrderAndBalloonsCutLongQuotes) {

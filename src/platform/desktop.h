@@ -165,6 +165,9 @@ class Desktop {
   // Files, process and clock.
   virtual std::string executablePath() = 0;
   virtual std::string_view pathDelimiters() = 0;  // the characters that end a directory
+  // Where this desktop's users keep a quotes file of their own, looked for before the one
+  // beside the executable; empty where there is no such place.
+  virtual std::string userQuotesPath() { return {}; }
   virtual std::optional<FileStamp> fileStamp(const std::string& path) = 0;
   // Opens with other writers denied, reads the whole file, closes it again.
   virtual ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) = 0;

@@ -17,7 +17,9 @@ bool QuotesFileExists(platform::Desktop& desktop, const std::string& path) {
 }
 
 QuoteList LoadQuoteList(platform::Desktop& desktop) {
-  const std::string path = QuotesFilePath(desktop.executablePath(), desktop.pathDelimiters());
+  std::string path = desktop.userQuotesPath();
+  if (path.empty() || !QuotesFileExists(desktop, path))
+    path = QuotesFilePath(desktop.executablePath(), desktop.pathDelimiters());
   if (!QuotesFileExists(desktop, path)) return QuoteList::Single(kQuotesNotFound);
   std::string bytes;
   switch (desktop.readFileDenyWriters(path, bytes)) {

@@ -19,7 +19,8 @@ std::string QuotesFilePath(std::string_view executablePath, std::string_view del
 // An entry that is not a directory and whose last-write time has a DOS date (1980-2107).
 bool QuotesFileExists(platform::Desktop& desktop, const std::string& path);
 
-// The quote list from the file beside the executable. Raises "Cannot open file %s" when
+// The quote list from the user's own quotes file where the desktop has one and it is there,
+// else from the file beside the executable. Raises "Cannot open file %s" when
 // the file is there but cannot be opened, "Cannot read file %s" when reading it fails.
 QuoteList LoadQuoteList(platform::Desktop& desktop);
 

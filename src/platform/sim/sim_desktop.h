@@ -16,6 +16,7 @@ namespace zanto::sim {
 
 struct SimOptions {
   std::string executablePath = "zanto.exe";
+  std::string userQuotesPath;              // the user's own quotes file, as a Linux desktop has one
   std::uint32_t utcMillisecondsOfDay = 0;  // at t = 0; seeds the program's random source
   std::optional<std::uint32_t> shellVersion = 0x60000;  // nothing: the version can't be read
   int showCommand = platform::sw::ShowNormal;
@@ -102,6 +103,7 @@ class SimDesktop final : public platform::Desktop {
   platform::Point cursorPos() override { return cursor_; }
   std::uint32_t doubleClickTime() override { return 500; }
   std::string executablePath() override { return options_.executablePath; }
+  std::string userQuotesPath() override { return options_.userQuotesPath; }
   std::string_view pathDelimiters() override { return "/"; }
   std::optional<platform::FileStamp> fileStamp(const std::string& path) override;
   platform::ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) override;
