@@ -11,6 +11,7 @@
 #include "quotes/quote_deck.h"
 #include "quotes/quote_file.h"
 #include "quotes/quote_list.h"
+#include "support/reference_lines.h"
 #include "support/temp_dir.h"
 #include "toolkit/exceptions.h"
 
@@ -91,6 +92,54 @@ TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
   const QuoteList single = QuoteList::Single(kQuotesNotFound);
   ASSERT_EQ(single.Count(), 1u);
   EXPECT_EQ(single[0], "Ai. Quotes.txt could not be found!");
+}
+
+// Texts made at random from a few kinds of byte, the breaks as thick as `breaks` in 256.
+std::string RandomText(std::uint32_t& state, std::size_t size, std::uint32_t breaks) {
+  static constexpr char kBreaks[] = {'\r', '\n', '\n', '\r', '\n', '\0'};
+  std::string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const std::uint32_t r = state >> 16;
+    if ((r & 0xFF) >= breaks)
+      text += (r >> 8) % 16 == 0 ? '\xE9' : 'q';
+    else  // a NUL now and then, mostly far on
+      text += kBreaks[(r >> 8) % (i < size / 2 ? 5 : 6)];
+  }
+  return text;
+}
+
+TEST(QuoteList, EveryWidthOfScanAndEverySegmentSizeCutsAsThePlainRule) {
+  // The scan takes the widest vectors the processor has, and counts where lines begin within
+  // segments of 4 GiB; narrower vectors and segments of 64 bytes and up must cut the same.
+  std::uint32_t state = 12345;
+  for (int round = 0; round < 60; ++round) {
+    const std::size_t size = round < 40 ? state % 700 : 5000 + state % 20000;
+    // Sparse breaks like a quotes file's, and texts of nothing but short lines, which outgrow
+    // the room the scan first makes for lines.
+    const std::string text = RandomText(state, size, round % 3 == 0 ? 160 : 3);
+    const std::vector<std::string> expected = test::ReferenceLines(text);
+    for (const unsigned vectorBits : {128u, 256u, 512u}) {
+      for (const unsigned segmentBits : {6u, 7u, 10u, 32u}) {
+        const QuoteList list = QuoteList::FromFileBytesForTest(text, segmentBits, vectorBits);
+        ASSERT_EQ(list.Count(), expected.size())
+            << "round " << round << ", " << vectorBits << "-bit vectors, 2^" << segmentBits;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+          ASSERT_EQ(list[i], expected[i]) << "line " << i << " of round " << round << ", "
+                                          << vectorBits << "-bit vectors, 2^" << segmentBits;
+      }
+    }
+  }
+
+  // Lines that span several segments, and texts that end on a segment's boundary.
+  for (const std::string& text :
+       {std::string(1000, 'x') + "\r\n" + std::string(300, 'y'),
+        std::string(127, 'x') + "\r" + std::string(128, 'y') + "\n", std::string(256, 'z')}) {
+    const QuoteList list = QuoteList::FromFileBytesForTest(text, 6, 512);
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < list.Count(); ++i) lines.emplace_back(list[i]);
+    EXPECT_EQ(lines, test::ReferenceLines(text));
+  }
 }
 
 TEST(QuotesPath, ThePathIsTheExecutablesDirectoryAndTheWorkingDirectoryPlaysNoPart) {
