@@ -9,6 +9,7 @@
 #include "platform/codes.h"
 #include "platform/linux/dbus_types.h"
 #include "platform/linux/tray_translation.h"
+#include "platform/linux/user_quotes.h"
 
 namespace zanto::platform::linux_desktop {
 namespace {
@@ -112,6 +113,32 @@ TEST(DBusTypes, SignaturesHostsExpect) {
   EXPECT_EQ(signature(root), "(ia{sv}av)");
   EXPECT_EQ(signature(DBusMenuItemList{{0, {}}}), "a(ia{sv})");
   EXPECT_EQ(signature(DBusMenuItemKeysList{{0, {}}}), "a(ias)");
+}
+
+// The user's own quotes file lies where the XDG base directories put a program's settings.
+TEST(UserQuotesPath, ConfigHomeFirstThenHome) {
+  EXPECT_EQ(UserQuotesPath("/home/ann/conf", "/home/ann"), "/home/ann/conf/zanto/quotes.txt");
+  EXPECT_EQ(UserQuotesPath(nullptr, "/home/ann"), "/home/ann/.config/zanto/quotes.txt");
+  EXPECT_EQ(UserQuotesPath("", "/home/ann"), "/home/ann/.config/zanto/quotes.txt")
+      << "set but empty counts as unset";
+  EXPECT_EQ(UserQuotesPath("conf", "/home/ann"), "/home/ann/.config/zanto/quotes.txt")
+      << "a relative XDG_CONFIG_HOME is ignored, not taken from the working folder";
+  EXPECT_EQ(UserQuotesPath("~/conf", "/home/ann"), "/home/ann/.config/zanto/quotes.txt")
+      << "no shell expands the tilde for us";
+}
+
+TEST(UserQuotesPath, TrailingSlashesAndTheRoot) {
+  EXPECT_EQ(UserQuotesPath("/conf//", nullptr), "/conf/zanto/quotes.txt");
+  EXPECT_EQ(UserQuotesPath(nullptr, "/home/ann/"), "/home/ann/.config/zanto/quotes.txt");
+  EXPECT_EQ(UserQuotesPath("/", nullptr), "/zanto/quotes.txt");
+  EXPECT_EQ(UserQuotesPath(nullptr, "/"), "/.config/zanto/quotes.txt");
+}
+
+TEST(UserQuotesPath, NoAbsoluteFolderNoUserFile) {
+  EXPECT_EQ(UserQuotesPath(nullptr, nullptr), "");
+  EXPECT_EQ(UserQuotesPath("", ""), "");
+  EXPECT_EQ(UserQuotesPath("relative", "also/relative"), "")
+      << "never a quotes file relative to wherever the program was started";
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 #include <QTimerEvent>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 
 #include "platform/linux/linux_form.h"
 #include "platform/linux/status_area.h"
+#include "platform/linux/user_quotes.h"
 #include "platform/posix/posix_files.h"
 
 namespace zanto::platform::linux_desktop {
@@ -408,6 +410,10 @@ std::string LinuxDesktop::executablePath() {
     }
     path.resize(path.size() * 2);
   }
+}
+
+std::string LinuxDesktop::userQuotesPath() {
+  return UserQuotesPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 std::optional<FileStamp> LinuxDesktop::fileStamp(const std::string& path) {

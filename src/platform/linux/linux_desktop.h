@@ -73,6 +73,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
 
   std::string executablePath() override;
   std::string_view pathDelimiters() override { return "/"; }
+  std::string userQuotesPath() override;
   std::optional<FileStamp> fileStamp(const std::string& path) override;
   ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) override;
   std::uint32_t utcMillisecondsOfDay() override;
