@@ -1,5 +1,6 @@
 // The quote engine: cutting the file into quotes, finding and reading the file, and the
 // shuffled deck.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "platform/posix/posix_files.h"
 #include "platform/sim/sim_desktop.h"
 #include "quotes/quote_deck.h"
 #include "quotes/quote_file.h"
@@ -60,7 +62,8 @@ TEST(QuoteList, EveryKindOfLineBreakCutsTheSameWay) {
 TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
   EXPECT_EQ(Lines("  padded  \r\n\t# not a comment \\n"),
             (Quotes{"  padded  ", "\t# not a comment \\n"}));
-  EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"\xEF\xBB\xBFwith mark", "next"}));
+  EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"with mark", "next"}))
+      << "a byte-order mark says the file is UTF-8; it is no quote's text";
   EXPECT_EQ(Lines("caf\xE9\r\n\x80\xFF"), (Quotes{"caf\xE9", "\x80\xFF"}));
 
   using namespace std::string_literals;
@@ -219,6 +222,37 @@ TEST_F(QuotesFile, LoadingReadsTheFileOrSaysWhyNot) {
 
   dir.Write("quotes.txt", "");
   EXPECT_TRUE(LoadQuoteList(Desktop()).Empty()) << "an empty file is no quotes at all";
+}
+
+TEST_F(QuotesFile, TheFileIsReadToItsEndWhateverSizeItHadWhenLookedAt) {
+  // What fstat says is only where to begin: a file that grows or shrinks between that and
+  // the read is still read whole, and a read that fails part-way hands on nothing.
+  for (const std::size_t size : {std::size_t{0}, std::size_t{5}, std::size_t{10'000}}) {
+    std::string bytes(size, 'q');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + i % 26);
+    dir.Write("quotes.txt", bytes);
+    for (const std::size_t expected :
+         {std::size_t{0}, std::size_t{1}, size / 2, size - 1, size, size + 1, 2 * size + 5000}) {
+      if (expected > 2 * size + 5000) continue;  // size - 1 of an empty file
+      // A read fails once it is asked for more after so many bytes, even at the end.
+      for (const std::optional<std::size_t> failAfter :
+           {std::optional<std::size_t>{}, std::optional<std::size_t>{size / 2},
+            std::optional<std::size_t>{size}, std::optional<std::size_t>{size + 1}}) {
+        platform::posix::Fd fd(::open(Path().c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_GE(fd.get(), 0);
+        std::string read = "left over";
+        const bool fails = failAfter && *failAfter <= size;
+        const std::string where = std::to_string(size) + " bytes, " + std::to_string(expected) +
+                                  " expected, failing after " +
+                                  (failAfter ? std::to_string(*failAfter) : "none");
+        EXPECT_EQ(platform::posix::ReadToEnd(fd.get(), expected, read, failAfter),
+                  fails ? platform::ReadResult::CannotRead : platform::ReadResult::Ok)
+            << where;
+        EXPECT_EQ(read.size(), fails ? 0 : size) << where;
+        EXPECT_TRUE(fails || read == bytes) << where;
+      }
+    }
+  }
 }
 
 // The shuffle as the deck must do it, on a plain vector with a generator of its own.

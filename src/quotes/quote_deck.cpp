@@ -1,7 +1,9 @@
 #include "quotes/quote_deck.h"
 
+#include <numeric>
 #include <utility>
 
+#include "quotes/quote_list.h"
 #include "toolkit/exceptions.h"
 
 namespace zanto {
@@ -31,8 +33,11 @@ void TQuoteDeck::Refill(std::size_t quoteCount, RandomSource& random) {
     positions_.clear();
     front_ = 0;
   }
-  positions_.reserve(positions_.size() + quoteCount);
-  for (std::size_t i = 0; i < quoteCount; ++i) positions_.push_back(static_cast<std::uint32_t>(i));
+  const std::size_t before = positions_.size();
+  positions_.reserve(before + quoteCount);
+  AdviseLargePages(positions_.data(), positions_.capacity() * sizeof(std::uint32_t));
+  positions_.resize(before + quoteCount);
+  std::iota(positions_.begin() + static_cast<std::ptrdiff_t>(before), positions_.end(), 0u);
   Shuffle(random);
 }
 
