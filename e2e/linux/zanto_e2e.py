@@ -489,7 +489,10 @@ class Test:
         if folder:
             shutil.copy2(exe, folder)
             exe = os.path.join(folder, "zanto")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        # A configuration folder of its own, with no quotes file in it: the one of whoever
+        # runs the test must not take the place of the build's.
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+                   XDG_CONFIG_HOME=os.path.join(self.work, "config"))
         self.started = time.monotonic()
         self.zanto = self.services.start(f"zanto-{tag}", [exe], env=env, cwd="/")
         prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
