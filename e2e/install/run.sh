@@ -1,0 +1,288 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, in a fresh prefix and a private X display.
+#
+#   e2e/install/run.sh DIST_DIR BUILD_DIR
+#
+# DIST_DIR: what scripts/package.sh made (the installer and the portable zip).
+# BUILD_DIR: a finished mingw-w64 build (e.g. build-win): its zanto-driver.exe reads the
+# balloons and icons, and its zanto.exe goes into an "older" installer to upgrade from.
+#
+# Installs silently and checks the files, the Start-menu shortcut, the Run and Uninstall
+# entries; starts Zanto from the Run entry's own command line; upgrades while Zanto runs
+# (an unedited quotes.txt is replaced, an edited one kept, the user's choices kept);
+# uninstalls; then goes through the installer's and uninstaller's pages as a user would,
+# with screenshots of each page in out/installer-*.png.
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 DIST_DIR BUILD_DIR" >&2
+  exit 2
+fi
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+DIST="$(cd "$1" && pwd)" || exit 2
+BUILD="$(cd "$2" && pwd)" || exit 2
+
+if [ -z "${ZANTO_INSTALL_DISPLAY_READY:-}" ]; then
+  export ZANTO_INSTALL_DISPLAY_READY=1
+  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$DIST" "$BUILD"
+fi
+
+WORK="$BUILD/install-e2e"
+LOGS="$WORK/logs"
+OUT="$ROOT/out"
+# Always a prefix of its own, made anew: what a first install finds.
+export WINEPREFIX_ZANTO="$WORK/prefix"
+export ZANTO_E2E_FRESH_PREFIX=1
+. "$ROOT/e2e/wine-env.sh"
+
+SETUP="$(ls "$DIST"/zanto-*-win64-setup.exe 2>/dev/null | head -1)"
+ZIP="$(ls "$DIST"/zanto-*-win64-portable.zip 2>/dev/null | head -1)"
+[ -f "$SETUP" ] && [ -f "$ZIP" ] || { echo "no installer or zip in $DIST" >&2; exit 2; }
+VERSION="$(basename "$SETUP")"
+VERSION="${VERSION#zanto-}"
+VERSION="${VERSION%-win64-setup.exe}"
+for f in "$BUILD/src/platform/win32/zanto-driver.exe" "$BUILD/src/platform/win32/zanto.exe"; do
+  [ -f "$f" ] || { echo "missing $f (build first)" >&2; exit 2; }
+done
+
+PASSED=0
+FAILED=0
+STARTED=$SECONDS
+# The prefix (about 700 MB) is made anew by every run: nothing of it is worth keeping.
+teardown() {
+  timeout 20 wineserver -k >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"
+}
+trap teardown EXIT
+rm -rf "$WORK"
+mkdir -p "$WORK" "$LOGS" "$OUT"
+rm -f "$OUT"/installer-*.png
+
+# The probe: a small Win32 program of this test (setup-probe.cpp).
+PROBE_EXE="$WORK/setup-probe.exe"
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -municode -static -s \
+  -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 "$ROOT/e2e/install/setup-probe.cpp" \
+  -o "$PROBE_EXE" -lshell32 -lole32 -luuid -ladvapi32 -luser32 || exit 1
+
+PROBE="$(winpath "$PROBE_EXE")"
+DRIVER="$(winpath "$BUILD/src/platform/win32/zanto-driver.exe")"
+REPORT="$LOGS/report.out"
+
+# Runs a Windows command; its report is indented under the check. Wine's output is never
+# read through a pipe: wineserver and explorer would inherit it and keep it open.
+win() {
+  timeout 200 wine "$@" >"$REPORT" 2>>"$LOGS/wine.err"
+  local rc=$?
+  sed 's/\r$//; s/^ */      /' "$REPORT"
+  return $rc
+}
+probe() { win "$PROBE" "$@"; }
+drive() { win "$DRIVER" "$@"; }
+reported() { sed 's/\r$//' "$REPORT"; }
+reported_quote() { sed -n 's/.*: "\(.*\)"\r*$/\1/p' "$REPORT" | tail -1; }
+
+check() {
+  local what="$1"
+  shift
+  if "$@"; then
+    echo "  ok    $what"
+    PASSED=$((PASSED + 1))
+    return 0
+  fi
+  echo "  FAIL  $what"
+  FAILED=$((FAILED + 1))
+  return 1
+}
+
+# Where things land: the Unix side of the user's folders in the prefix.
+USER_DIR="$WINEPREFIX/drive_c/users/$(id -un)"
+INSTALL_DIR="$USER_DIR/AppData/Local/Programs/Zanto"
+SHORTCUT="$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zanto.lnk"
+WIN_INSTALL_DIR="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Zanto"
+WIN_EXE="$WIN_INSTALL_DIR\\zanto.exe"
+UNINSTALL_KEY='Software\Microsoft\Windows\CurrentVersion\Uninstall\Zanto'
+RUN_KEY='Software\Microsoft\Windows\CurrentVersion\Run'
+
+# The shipped files, as the portable zip has them.
+unzip -q -o "$ZIP" -d "$WORK/shipped" || exit 1
+SHIPPED_QUOTES="$WORK/shipped/quotes.txt"
+
+# An older release to upgrade from: the same program with other quotes.
+printf 'An old quote, the first.\r\nAn old quote, the second.\r\nAn old quote, the third.\r\n' \
+  >"$WORK/old-quotes.txt"
+OLD_SETUP="$WORK/zanto-0.0.1-win64-setup.exe"
+"$ROOT/packaging/windows/build-installer.sh" 0.0.1 "$BUILD/src/platform/win32/zanto.exe" \
+  "$WORK/old-quotes.txt" "$OLD_SETUP" || exit 1
+
+value_of() { sed -n "s/^$1=//p" "$REPORT" | sed 's/\r$//'; }
+# installed_files: the names in the installation folder, sorted, on one line.
+installed_files() { (cd "$INSTALL_DIR" 2>/dev/null && ls -A | sort | tr '\n' ' ' | sed 's/ $//'); }
+run_entry() {
+  probe reg "$RUN_KEY" >/dev/null
+  value_of Zanto
+}
+no_uninstall_entry() { ! probe reg "$UNINSTALL_KEY" >/dev/null; }
+no_run_entry() { [ -z "$(run_entry)" ]; }
+same_file() { cmp -s "$1" "$2"; }
+balloon_is_line_of() { tr -d '\r' <"$1" | grep -Fxq -- "$(reported_quote)"; }
+uninstaller_gone() {
+  local i
+  for i in $(seq 1 60); do
+    [ -e "$INSTALL_DIR/uninstall.exe" ] || return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+# shot NAME TEXT [ACTIVE_TEXT]: the window that shows TEXT, with a margin, as a user sees it
+# on the desktop: active, or under the active window that shows ACTIVE_TEXT.
+shot() {
+  local name="$1" text="$2" rect w h x y
+  probe front "${3:-$2}" >/dev/null || return 1
+  probe window "$text" >/dev/null || return 1
+  rect="$(value_of rect)"
+  IFS='x+' read -r w h x y <<<"$rect"
+  timeout 20 import -window root -crop "$((w + 24))x$((h + 24))+$((x - 12))+$((y - 12))" +repage \
+    "$OUT/$name.png" >/dev/null 2>&1 && echo "        screenshot out/$name.png"
+}
+
+scenario_silent_install() {
+  echo "== a silent install (/S) into a fresh prefix"
+  check "the installer is a 64-bit Windows program (a 32-bit one does nothing under this Wine)" \
+    grep -q 'file format pei-x86-64' <(x86_64-w64-mingw32-objdump -f "$SETUP")
+  check "zanto-$VERSION-win64-setup.exe /S" probe run "$(winpath "$SETUP")" /S
+  check "installed: zanto.exe, quotes.txt and the uninstaller, nothing else" \
+    test "$(installed_files)" = "quotes.txt uninstall.exe zanto.exe"
+  check "... zanto.exe and quotes.txt are the ones shipped" \
+    eval 'same_file "$INSTALL_DIR/zanto.exe" "$WORK/shipped/zanto.exe" &&
+      same_file "$INSTALL_DIR/quotes.txt" "$SHIPPED_QUOTES"'
+  check "a Start-menu shortcut" probe shortcut "$(winpath "$SHORTCUT")"
+  check "... that starts zanto.exe" test "$(value_of target)" = "$WIN_EXE"
+  check "the Run entry starts it at sign-in" probe reg "$RUN_KEY"
+  check "... as \"$WIN_EXE\"" test "$(value_of Zanto)" = "\"$WIN_EXE\""
+  check "an entry in Apps & Features" probe reg "$UNINSTALL_KEY"
+  check "... name, version $VERSION, publisher" eval '[ "$(value_of DisplayName)" = Zanto ] &&
+    [ "$(value_of DisplayVersion)" = "$VERSION" ] && [ "$(value_of Publisher)" = "Mira Castell" ]'
+  check "... icon, size, folder and the uninstaller's command lines" eval '
+    [ "$(value_of DisplayIcon)" = "$WIN_EXE,0" ] && [ "$(value_of EstimatedSize)" -gt 100 ] &&
+    [ "$(value_of InstallLocation)" = "$WIN_INSTALL_DIR" ] &&
+    [ "$(value_of UninstallString)" = "\"$WIN_INSTALL_DIR\\uninstall.exe\"" ] &&
+    [ "$(value_of QuietUninstallString)" = "\"$WIN_INSTALL_DIR\\uninstall.exe\" /S" ]'
+}
+
+scenario_started_at_sign_in() {
+  echo "== started as Windows starts it at sign-in: the Run entry's own command line"
+  check "started from the Run entry" probe run-entry Zanto
+  check "its first quote comes up" drive balloon --timeout 15000
+  check "... a line of the installed quotes.txt" balloon_is_line_of "$INSTALL_DIR/quotes.txt"
+  timeout 20 import -window root "$OUT/install-first-quote.png" >/dev/null 2>&1 &&
+    echo "        screenshot out/install-first-quote.png"
+  check "the shell has its icon" drive icon
+}
+
+scenario_silent_uninstall() {
+  echo "== a silent uninstall while Zanto runs; quotes.txt as installed"
+  check "uninstall.exe /S ends Zanto as Exit does" \
+    probe ends-zanto "$WIN_INSTALL_DIR\\uninstall.exe" /S
+  check "... the uninstaller is done" uninstaller_gone
+  check "the installation folder is gone" test ! -e "$INSTALL_DIR"
+  check "the Start-menu shortcut is gone" test ! -e "$SHORTCUT"
+  check "the Run entry is gone" no_run_entry
+  check "the Apps & Features entry is gone" no_uninstall_entry
+}
+
+scenario_upgrades() {
+  echo "== upgrades while Zanto runs"
+  check "an older release (0.0.1) installed silently" probe run "$(winpath "$OLD_SETUP")" /S
+  check "... started from its Run entry" probe run-entry Zanto
+  check "... shows one of its own quotes" drive balloon --timeout 15000
+  check "... a line of the old quotes.txt" balloon_is_line_of "$WORK/old-quotes.txt"
+
+  check "the upgrade to $VERSION ends the running Zanto as Exit does, then starts it again" \
+    probe ends-zanto "$(winpath "$SETUP")" /S
+  check "... a new Zanto runs" grep -q '^a new Zanto runs' <(reported)
+  check "the old quotes.txt, never edited, is replaced by the new one" \
+    same_file "$INSTALL_DIR/quotes.txt" "$SHIPPED_QUOTES"
+  check "... and the Zanto started again reads it" drive balloon --timeout 15000
+  check "... a line of the new quotes.txt" balloon_is_line_of "$SHIPPED_QUOTES"
+  check "Apps & Features says $VERSION" eval 'probe reg "$UNINSTALL_KEY" >/dev/null &&
+    [ "$(value_of DisplayVersion)" = "$VERSION" ]'
+
+  # The user makes the quotes their own and turns off the shortcut and the start at sign-in.
+  printf 'My own quote, and only mine.\r\n' >"$INSTALL_DIR/quotes.txt"
+  cp "$INSTALL_DIR/quotes.txt" "$WORK/edited-quotes.txt"
+  rm -f "$SHORTCUT"
+  win reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Zanto /f >/dev/null
+  check "the user edited quotes.txt, removed the shortcut and the Run entry" no_run_entry
+  check "installing again ends the running Zanto as Exit does" \
+    probe ends-zanto "$(winpath "$SETUP")" /S
+  check "the edited quotes.txt is kept, byte for byte" \
+    same_file "$INSTALL_DIR/quotes.txt" "$WORK/edited-quotes.txt"
+  check "... and the Zanto started again shows the user's quote" drive balloon --timeout 15000
+  check "... \"My own quote, and only mine.\"" \
+    test "$(reported_quote)" = "My own quote, and only mine."
+  check "the removed shortcut stays removed" test ! -e "$SHORTCUT"
+  check "the start at sign-in stays off" no_run_entry
+
+  check "a silent uninstall ends it as Exit does" \
+    probe ends-zanto "$WIN_INSTALL_DIR\\uninstall.exe" /S
+  check "... the uninstaller is done" uninstaller_gone
+  check "only the edited quotes.txt is left" test "$(installed_files)" = "quotes.txt"
+  check "... as the user left it" same_file "$INSTALL_DIR/quotes.txt" "$WORK/edited-quotes.txt"
+  check "no shortcut, Run or Apps & Features entry" eval '[ ! -e "$SHORTCUT" ] && no_run_entry &&
+    no_uninstall_entry'
+}
+
+scenario_pages() {
+  echo "== the installer's pages, as a user goes through them (over the kept quotes.txt)"
+  check "the installer starts" probe start "$(winpath "$SETUP")"
+  check "the welcome page" probe window "Welcome to Zanto $VERSION Setup"
+  shot installer-1-welcome "Welcome to Zanto"
+  check "Next" probe press "Welcome to Zanto" "Next >"
+  check "the components: Zanto, the shortcut, the start at sign-in" \
+    probe window "Choose Components"
+  shot installer-2-components "Choose Components"
+  check "Next" probe press "Choose Components" "Next >"
+  check "the folder: the user's own programs folder" probe window "$WIN_INSTALL_DIR"
+  shot installer-3-folder "Choose Install Location"
+  check "Install" probe press "Choose Install Location" "Install"
+  check "the last page offers to run Zanto" probe window "Run Zanto"
+  shot installer-4-finish "Run Zanto"
+  check "Finish" probe press "Run Zanto" "Finish"
+  check "Zanto runs, with its icon" drive wait running=1 icon=1 --timeout 15000
+  check "... and shows the user's quote, kept" drive balloon --timeout 15000
+  check "... \"My own quote, and only mine.\"" \
+    test "$(reported_quote)" = "My own quote, and only mine."
+  check "the shortcut and the start at sign-in are back (ticked on the page)" \
+    eval '[ -e "$SHORTCUT" ] && [ -n "$(run_entry)" ]'
+
+  echo "== the uninstaller's pages"
+  check "the uninstaller starts" probe start "$WIN_INSTALL_DIR\\uninstall.exe"
+  check "it names the folder" probe window "Uninstall Zanto $VERSION"
+  shot installer-5-uninstall "Uninstall Zanto"
+  check "Uninstall" probe press "Uninstall Zanto" "Uninstall"
+  check "it asks before removing the edited quotes.txt" probe window "Remove it as well?"
+  shot installer-6-uninstall-quotes "Please wait while" "Remove it as well?"
+  check "Yes" probe press "Remove it as well?" "Yes"
+  check "the last page" probe window "has been uninstalled"
+  shot installer-7-uninstall-finish "has been uninstalled"
+  check "Finish" probe press "has been uninstalled" "Finish"
+  check "... the uninstaller is gone" probe gone "has been uninstalled"
+  check "Zanto ended" drive wait running=0
+  check "nothing of it is left: folder, shortcut, Run and Apps & Features entries" \
+    eval 'uninstaller_gone && [ ! -e "$INSTALL_DIR" ] && [ ! -e "$SHORTCUT" ] && no_run_entry &&
+      no_uninstall_entry'
+}
+
+prepare_prefix || exit 1
+echo "== Wine $(wine --version 2>/dev/null), fresh prefix ready after $((SECONDS - STARTED)) s"
+scenario_silent_install
+scenario_started_at_sign_in
+scenario_silent_uninstall
+scenario_upgrades
+scenario_pages
+drive kill >/dev/null
+
+echo "== the Windows installer under Wine: $((SECONDS - STARTED)) s; screenshots in out/"
+echo "installer: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
