@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the program over the simulated desktop (also under
-# the sanitizers, a soak and the fuzzers), zanto on a headless Linux desktop, and zanto.exe
-# under Wine.
+# the sanitizers, a soak and the fuzzers), zanto on a headless Linux desktop, zanto.exe
+# under Wine, and the release packages: the Debian package and the Windows installer.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -31,4 +31,12 @@ e2e/check-exe.sh build-win
 echo "== the tests of the Windows desktop under Wine"
 e2e/run-win32-tests.sh build-win
 e2e/run.sh build-win
+
+echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
+scripts/package.sh
+need_packages "${PACKAGE_TEST_PACKAGES[@]}"
+echo "== the Debian package: lintian, its files, a fresh root, started at login"
+e2e/linux/package-test.sh dist/zanto_*.deb
+echo "== the Windows installer under Wine"
+e2e/install/run.sh dist build-win
 echo "== all tests passed"
