@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Zanto with a million quotes. Builds the benchmarks in Release, makes a 100 MB quotes file
-# of a million lines in a temporary folder, and measures every figure next to a baseline
-# taken in the same run; prints each ratio with its target, then one line per figure.
-# Exits 1 when a target is missed.
+# Zanto with a million quotes. Builds the benchmarks in Release, makes quotes files of a
+# million lines (100 MB) and of four million in a temporary folder, and measures every figure
+# next to a baseline taken in the same run; prints each ratio with its target, then one line
+# per figure. Exits 1 when a target is missed.
 #
 # Times are compared as processor time (user + system) of the one thread that does the
 # work: on a quiet machine that is its wall-clock time, and on a busy one it does not grow
@@ -10,7 +10,9 @@
 #
 # usage: bench/run.sh
 #   BENCH_BUILD_DIR  where to build (default: build-bench in the repository)
-#   BENCH_REPS       repetitions of each measurement; the median counts (default: 7)
+#   BENCH_REPS       repetitions of each measurement; the median counts (default: 7). The
+#                    whole-process runs against the streaming floor are cheap and noisy:
+#                    they are repeated twice as often, and once more.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -22,18 +24,22 @@ echo "== building (Release) in $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON -DZANTO_BENCH=ON \
   >/dev/null
 cmake --build "$build" -j"$(nproc)" \
-  --target zanto-sim zanto_bench zanto-make-quotes zanto-sim-probe idle_test >/dev/null
+  --target zanto-sim zanto_bench zanto-make-quotes zanto-sim-probe zanto-stream-floor idle_test \
+  >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/big" "$work/small"
+mkdir "$work/big" "$work/huge" "$work/small"
 "$build/bench/zanto-make-quotes" "$work/big/quotes.txt" 1000000
+"$build/bench/zanto-make-quotes" "$work/huge/quotes.txt" 4000000
 "$build/bench/zanto-make-quotes" "$work/small/quotes.txt" 10
 file_bytes=$(stat -c %s "$work/big/quotes.txt")
+huge_bytes=$(stat -c %s "$work/huge/quotes.txt")
 small_bytes=$(stat -c %s "$work/small/quotes.txt")
 printf 'wait 1000\n' >"$work/first-quote.sim"
 printf 'wait 1000\nmenu Settings1\ntray contextmenu\npage 1\ndump\n' >"$work/quote-and-window.sim"
-echo "== inputs: quotes.txt of 1000000 lines, $file_bytes bytes (CR LF, mixed lengths)"
+echo "== inputs: quotes.txt of 1000000 lines, $file_bytes bytes, and of 4000000, $huge_bytes" \
+  "bytes (CR LF, mixed lengths)"
 
 # --- measurements ------------------------------------------------------------------------
 
@@ -69,26 +75,81 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 probe() {
   local dir=$1 scenario=$2 i
   for ((i = 0; i < reps; i++)); do
-    "$build/bench/zanto-sim-probe" "$build/zanto-sim" "$dir/zanto.exe" "$scenario"
+    "$build/bench/zanto-sim-probe" start "$build/zanto-sim" "$dir/zanto.exe" "$scenario"
   done
 }
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" | median; }
+# The median of the ratios NUMERATOR / DENOMINATOR of each line, fields named as above.
+ratio() {
+  sed -n "s/.*$1=\([0-9.]*\).*$2=\([0-9.]*\).*/\1 \2/p" | awk '{ printf "%.6f\n", $1 / $2 }' |
+    median
+}
 
 echo "== zanto-sim: $reps runs each"
 probe "$work/big" "$work/quote-and-window.sim" >"$work/memory.txt"
 probe "$work/small" "$work/quote-and-window.sim" >"$work/memory-small.txt"
 
-# Start-up in pairs, so that what else the machine does drifts out of the ratio: loading
-# timed once more, then a whole start of zanto-sim right after it.
-echo "== start-up: $reps pairs of LoadQuoteList and a zanto-sim start"
+# Start-up in threes, so that what else the machine does drifts out of the ratio: the parts
+# of a start timed on their own (LoadQuoteList and the first refill and shuffle, each in a
+# benchmark, and zanto-sim's start with ten quotes, which is its fixed cost), then a whole
+# start of zanto-sim with a million right after them.
+echo "== start-up: $reps threes of the parts of a start and a zanto-sim start"
 for ((i = 0; i < reps; i++)); do
-  load=$("$build/bench/zanto_bench" --quotes-dir="$work/big" --benchmark_filter='^BM_LoadQuoteList$' \
+  parts=$("$build/bench/zanto_bench" --quotes-dir="$work/big" \
+    --benchmark_filter='^(BM_LoadQuoteList|BM_DeckRefillAndShuffle/1000000)$' \
     --benchmark_min_time=0.2 --benchmark_format=csv 2>/dev/null |
-    awk -F, '$1 == "\"BM_LoadQuoteList\"" { print $4 " " $3 }')
-  start=$("$build/bench/zanto-sim-probe" "$build/zanto-sim" "$work/big/zanto.exe" \
+    awk -F, '$1 == "\"BM_LoadQuoteList\"" { load = $4; loadWall = $3 }
+             $1 == "\"BM_DeckRefillAndShuffle/1000000\"" { deck = $4; deckWall = $3 }
+             END { printf "load_cpu_ms=%s load_wall_ms=%s deck_cpu_ms=%s deck_wall_ms=%s",
+                   load, loadWall, deck, deckWall }')
+  small=$("$build/bench/zanto-sim-probe" start "$build/zanto-sim" "$work/small/zanto.exe" \
+    "$work/first-quote.sim" | sed 's/\([a-z_]*\)=/small_\1=/g')
+  start=$("$build/bench/zanto-sim-probe" start "$build/zanto-sim" "$work/big/zanto.exe" \
     "$work/first-quote.sim")
-  echo "load_cpu_ms=${load% *} load_wall_ms=${load#* } $start"
+  [[ "$parts" =~ load_cpu_ms=[0-9].*deck_cpu_ms=[0-9] ]] || {
+    echo "the benchmarks of LoadQuoteList and the deck did not run" >&2
+    exit 1
+  }
+  echo "$parts $small $start" |
+    awk '{ for (i = 1; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
+           printf "%s parts_cpu_ms=%.3f parts_wall_ms=%.3f\n", $0,
+             v["load_cpu_ms"] + v["deck_cpu_ms"] + v["small_start_cpu_ms"],
+             v["load_wall_ms"] + v["deck_wall_ms"] + v["small_first_balloon_ms"] }'
 done >"$work/start.txt"
+
+# The whole of zanto-sim up to its first quote and its exit, against the streaming floor
+# (zanto-stream-floor: the file read through one small buffer, its line feeds counted, as
+# `wc -l` does), in pairs, after one run of each that is not counted.
+pairs=$((2 * reps + 1))
+floor_pairs() {
+  local dir=$1 i
+  "$build/bench/zanto-sim-probe" run "$build/bench/zanto-stream-floor" "$dir/quotes.txt" >/dev/null
+  "$build/bench/zanto-sim-probe" whole "$build/zanto-sim" "$dir/zanto.exe" \
+    "$work/first-quote.sim" >/dev/null
+  for ((i = 0; i < pairs; i++)); do
+    floor=$("$build/bench/zanto-sim-probe" run "$build/bench/zanto-stream-floor" \
+      "$dir/quotes.txt" | sed 's/\([a-z_]*\)=/floor_\1=/g')
+    whole=$("$build/bench/zanto-sim-probe" whole "$build/zanto-sim" "$dir/zanto.exe" \
+      "$work/first-quote.sim" | sed 's/\([a-z_]*\)=/sim_\1=/g')
+    echo "$whole $floor"
+  done
+}
+# The floor must see the lines zanto-sim does, or it floors nothing.
+for size in big huge; do
+  lines=$("$build/bench/zanto-stream-floor" "$work/$size/quotes.txt")
+  expected=$([ $size = big ] && echo 1000000 || echo 4000000)
+  [ "$lines" = "$expected" ] || {
+    echo "zanto-stream-floor counts $lines lines in a file of $expected"
+    exit 1
+  }
+done
+echo "== streaming floor: $pairs pairs each of it and a whole zanto-sim to its first quote"
+floor_pairs "$work/big" >"$work/floor.txt"
+floor_pairs "$work/huge" >"$work/floor-huge.txt"
+# `wc -l` itself, for a look at how near the floor is to it.
+for ((i = 0; i < reps; i++)); do
+  "$build/bench/zanto-sim-probe" run "$(command -v wc)" -l "$work/big/quotes.txt"
+done >"$work/wc.txt"
 
 echo "== idle: 30 simulated days (tests/idle_test.cpp)"
 idle_ok=1
@@ -114,11 +175,23 @@ window_big_wall_ms=$(bench_ms BM_SettingsWindowCreateAndFirstShow/1000000 real)
 window_small_wall_ms=$(bench_ms BM_SettingsWindowCreateAndFirstShow/10 real)
 start_cpu_ms=$(field start_cpu_ms <"$work/start.txt")
 first_balloon_ms=$(field first_balloon_ms <"$work/start.txt")
-start_load_ms=$(field load_cpu_ms <"$work/start.txt")
-start_ratio=$(sed 's/.*load_cpu_ms=\([0-9.]*\).*start_cpu_ms=\([0-9.]*\).*/\2 \1/' "$work/start.txt" |
-  awk '{ printf "%.6f\n", $1 / $2 }' | median)
-start_wall_ratio=$(sed 's/.*load_wall_ms=\([0-9.]*\).*first_balloon_ms=\([0-9.]*\).*/\2 \1/' \
-  "$work/start.txt" | awk '{ printf "%.6f\n", $1 / $2 }' | median)
+parts_cpu_ms=$(field parts_cpu_ms <"$work/start.txt")
+start_ratio=$(ratio start_cpu_ms parts_cpu_ms <"$work/start.txt")
+start_wall_ratio=$(ratio first_balloon_ms parts_wall_ms <"$work/start.txt")
+# Each line of floor.txt: the whole zanto-sim's wall_ms, cpu_ms and peak_rss_bytes, named
+# sim_wall_ms and so on, then the floor's, named floor_wall_ms and so on.
+for size in big huge; do
+  file=$work/floor.txt
+  [ $size = huge ] && file=$work/floor-huge.txt
+  declare "whole_${size}_ms=$(field sim_cpu_ms <"$file")"
+  declare "whole_${size}_wall_ms=$(field sim_wall_ms <"$file")"
+  declare "whole_${size}_rss=$(field sim_peak_rss_bytes <"$file")"
+  declare "floor_${size}_ms=$(field floor_cpu_ms <"$file")"
+  declare "floor_${size}_wall_ms=$(field floor_wall_ms <"$file")"
+  declare "floor_${size}_ratio=$(ratio sim_cpu_ms floor_cpu_ms <"$file")"
+  declare "floor_${size}_wall_ratio=$(ratio sim_wall_ms floor_wall_ms <"$file")"
+done
+wc_ms=$(field cpu_ms <"$work/wc.txt")
 rss_big=$(field peak_rss_bytes <"$work/memory.txt")
 rss_small=$(field peak_rss_bytes <"$work/memory-small.txt")
 
@@ -169,10 +242,18 @@ verdict idle "$idle_ratio" 1 \
   "timer ticks delivered over 30 simulated days ${timer_ticks:-?} / quote ticks ${quote_ticks:-?}, with menus and the window shown and hidden in between" \
   "timer ticks / quote ticks"
 
-# The median of the pairs' ratios; 1 s of virtual time costs nothing real.
+# The median of the threes' ratios; 1 s of virtual time costs nothing real.
 verdict start-up "$(calc "$start_ratio")" 1.2 \
-  "zanto-sim 'wait 1000', start to first balloon $(calc "$start_cpu_ms" 1) ms / LoadQuoteList just before it $(calc "$start_load_ms" 1) ms; wall clock: first balloon after $(calc "$first_balloon_ms" 1) ms, ratio $(calc "$start_wall_ratio")" \
-  "zanto-sim to first balloon / load time"
+  "zanto-sim 'wait 1000', start to first balloon $(calc "$start_cpu_ms" 1) ms / its parts on their own $(calc "$parts_cpu_ms" 1) ms (LoadQuoteList, refill + shuffle, a start with 10 quotes); wall clock: first balloon after $(calc "$first_balloon_ms" 1) ms, ratio $(calc "$start_wall_ratio")" \
+  "zanto-sim to first balloon / its parts"
+
+verdict floor-1M "$(calc "$floor_big_ratio")" 3.0 \
+  "zanto-sim 'wait 1000' with 1000000 quotes, the whole process $(calc "$whole_big_ms" 1) ms / the streaming floor $(calc "$floor_big_ms" 1) ms (wc -l: $(calc "$wc_ms" 1) ms); wall clock $(calc "$whole_big_wall_ms" 1) / $(calc "$floor_big_wall_ms" 1) ms, ratio $(calc "$floor_big_wall_ratio"); peak RSS $(calc "$whole_big_rss / 1e6" 1) MB" \
+  "load + first quote, 10^6 / streaming floor"
+
+verdict floor-4M "$(calc "$floor_huge_ratio")" 3.5 \
+  "zanto-sim 'wait 1000' with 4000000 quotes, the whole process $(calc "$whole_huge_ms" 1) ms / the streaming floor $(calc "$floor_huge_ms" 1) ms; wall clock $(calc "$whole_huge_wall_ms" 1) / $(calc "$floor_huge_wall_ms" 1) ms, ratio $(calc "$floor_huge_wall_ratio"); peak RSS $(calc "$whole_huge_rss / 1e6" 1) MB, the file $(calc "$huge_bytes / 1e6" 1) MB" \
+  "load + first quote, 4x10^6 / streaming floor"
 
 echo
 echo "== summary"
