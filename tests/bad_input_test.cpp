@@ -80,7 +80,8 @@ TEST_F(BadInput, DegenerateFilesGiveTheirLinesQuietly) {
       {"only NULs", std::string(4096, '\0'), {}},
       {"a NUL first", Bytes("\0Hidden\r\nAlso hidden\r\n"), {}},
       {"a NUL mid-line", Bytes("Seen\r\nHalf\0seen\r\nNever\r\n"), {"Seen", "Half"}},
-      {"a byte-order mark alone", "\xEF\xBB\xBF", {"\xEF\xBB\xBF"}},
+      {"a byte-order mark alone: an empty UTF-8 file", "\xEF\xBB\xBF", {}},
+      {"a UTF-16 mark alone", "\xFF\xFE", {}},
       {"every kind of break", "\r\r\n\n\r", {"", "", "", ""}},
   };
   for (const Case& c : cases) {
@@ -301,8 +302,8 @@ TEST_F(BadInput, EmptyBalloonTextsReachTheRecordAsClearedFields) {
     d.Wait(1000);
     d.TrayCallback(platform::nin::BalloonUserClick, 0);
     pending = form.TrayIcon.PendingBalloons();
-    title = form.TrayIcon.Record().szInfoTitle;
-    info = form.TrayIcon.Record().szInfo;
+    title = form.TrayIcon.Record().szInfoTitle.bytes;
+    info = form.TrayIcon.Record().szInfo.bytes;
   });
   EXPECT_EQ(pending, 0);
   EXPECT_EQ(title, "");

@@ -106,8 +106,8 @@ void TfrmSettings::EndSession(bool ending) {
 
 void TfrmSettings::LoadQuotes() {
   quotes_ = LoadQuoteList(Application().Desktop());
-  ListView1.SetSource(
-      {[this] { return quotes_.Count(); }, [this](std::size_t row) { return quotes_[row]; }});
+  ListView1.SetSource({[this] { return quotes_.Count(); },
+                       [this](std::size_t row) { return quotes_[row]; }, quotes_.Encoding()});
 }
 
 void TfrmSettings::RefillDeck() {
@@ -120,7 +120,7 @@ void TfrmSettings::ZantoSaysTimerTimer() {
   // With no quotes at all there is nothing to show, but the schedule goes on.
   if (!QuoteDeck->Empty())
     TrayIcon.ShowBalloon(kBalloonTitle, quotes_[QuoteDeck->TakeFront()], TBalloonType::btInfo,
-                         kBalloonTimeout, false);
+                         kBalloonTimeout, false, quotes_.Encoding());
   ZantoSaysTimer.SetInterval(kDay + Application().Random().Below(kDay));
 }
 

@@ -19,6 +19,7 @@
 
 #include "platform/codes.h"
 #include "platform/form_definition.h"
+#include "platform/text.h"
 
 namespace zanto::platform {
 
@@ -38,7 +39,10 @@ struct Point {
 };
 
 // The shell record as the tray component fills it. A desktop sends the first cbSize bytes'
-// worth of it: 88 is the short record (tip of 64 bytes, no balloon fields), 488 the long one.
+// worth of it: 88 is the short record (tip of 64 characters, no balloon fields), 488 the long
+// one. Its texts are already cut to their fields (tip 63 or 127 characters, info 255, title
+// 63). A record that holds Unicode text goes as the wide record of the same layout, whose
+// texts are UTF-16 (152 and 936 bytes on a 32-bit system), else as the 8-bit one.
 struct NotifyIconData {
   std::uint32_t cbSize = 0;
   WindowId hWnd = 0;
@@ -46,11 +50,25 @@ struct NotifyIconData {
   std::uint32_t uFlags = 0;
   std::uint32_t uCallbackMessage = 0;
   IconId hIcon = IconId::None;
-  char szTip[128] = {};
-  char szInfo[256] = {};
+  RecordText szTip;
+  RecordText szInfo;
   std::uint32_t uTimeout = 0;  // also uVersion for the set-version request
-  char szInfoTitle[64] = {};
+  RecordText szInfoTitle;
   std::uint32_t dwInfoFlags = 0;
+
+  static constexpr std::uint32_t kShortSize = 88;
+  static constexpr std::uint32_t kLongSize = 488;
+  static constexpr std::uint32_t kWideShortSize = 152;
+  static constexpr std::uint32_t kWideLongSize = 936;
+  bool longRecord() const { return cbSize >= kLongSize; }
+  bool wide() const {
+    return szTip.unicode() || (longRecord() && (szInfo.unicode() || szInfoTitle.unicode()));
+  }
+  // The size of the record as it goes to the shell.
+  std::uint32_t sentSize() const {
+    if (!wide()) return cbSize;
+    return longRecord() ? kWideLongSize : kWideShortSize;
+  }
 };
 
 // A window of the program's own that the desktop delivers messages to.
@@ -96,7 +114,7 @@ class FormEvents {
   virtual void pageSelected(int control, int page) noexcept = 0;  // the user clicked a tab
   virtual void formResized(int clientWidth, int clientHeight) noexcept = 0;
   // A list view's rows are asked for on demand (virtual list): the row's caption.
-  virtual std::string_view listRow(int control, std::size_t row) noexcept = 0;
+  virtual Text listRow(int control, std::size_t row) noexcept = 0;
 };
 
 // The program's one main window with its controls, created from a FormDef.

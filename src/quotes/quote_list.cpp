@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "quotes/quote_encoding.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -223,6 +225,7 @@ QuoteList::QuoteList(QuoteList&& other) noexcept {
 
 QuoteList& QuoteList::operator=(QuoteList&& other) noexcept {
   text_ = std::move(other.text_);
+  encoding_ = other.encoding_;
   starts_ = std::move(other.starts_);
   entries_ = std::exchange(other.entries_, 0);
   capacity_ = std::exchange(other.capacity_, 0);
@@ -326,6 +329,30 @@ QuoteList QuoteList::Cut(std::string bytes, unsigned segmentBits, unsigned vecto
     if (bytes.capacity() > 2 * end + 4096) bytes.shrink_to_fit();
   }
   list.text_ = std::move(bytes);
+  return list;
+}
+
+QuoteList QuoteList::FromFileBytes(std::string bytes) {
+  using platform::TextEncoding;
+  const QuotesFileKind kind = ClassifyQuotesFile(bytes);
+  switch (kind) {
+    case QuotesFileKind::Ansi:
+      break;
+    case QuotesFileKind::Utf8:
+      break;
+    case QuotesFileKind::Utf8WithMark:
+      // In place: the text is still held once.
+      bytes.erase(0, MarkLength(kind));
+      if (!IsValidUtf8From(bytes, 0)) bytes = RepairedUtf8(bytes);
+      break;
+    case QuotesFileKind::Utf16Le:
+    case QuotesFileKind::Utf16Be:
+      bytes = Utf8FromUtf16Text(std::string_view(bytes).substr(MarkLength(kind)),
+                                kind == QuotesFileKind::Utf16Be);
+      break;
+  }
+  QuoteList list = Cut(std::move(bytes), 32, 512);
+  list.encoding_ = kind == QuotesFileKind::Ansi ? TextEncoding::Ansi : TextEncoding::Utf8;
   return list;
 }
 

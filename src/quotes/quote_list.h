@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace zanto {
 
 // Asks the system to back [data, data + bytes) with large pages where it offers them for the
@@ -24,8 +26,10 @@ class QuoteList {
   QuoteList(QuoteList&& other) noexcept;
   QuoteList& operator=(QuoteList&& other) noexcept;
   // Cuts a quotes file's bytes into lines: at CR LF, a lone LF and a lone CR; a break at the
-  // very end makes no extra line; a NUL ends the text. Lines are kept unchanged.
-  static QuoteList FromFileBytes(std::string bytes) { return Cut(std::move(bytes), 32, 512); }
+  // very end makes no extra line; a NUL (a U+0000) ends the text. An 8-bit file's lines are
+  // kept unchanged; a Unicode one's are kept as UTF-8, without its byte-order mark, with
+  // U+FFFD for what is malformed (quote_encoding.h says which file is which).
+  static QuoteList FromFileBytes(std::string bytes);
   // For tests, the same cut with the offsets counted in segments of 2^segmentBits bytes (6 to
   // 32) instead of 4 GiB, which shows what otherwise only a text of over 4 GiB does; and with
   // the scan held to vectors of `vectorBits` (128, 256 or 512) where the processor has wider.
@@ -34,6 +38,9 @@ class QuoteList {
     return Cut(std::move(bytes), segmentBits, vectorBits);
   }
   static QuoteList Single(std::string quote);
+
+  // What every quote's bytes are.
+  platform::TextEncoding Encoding() const { return encoding_; }
 
   std::size_t Count() const { return entries_ == 0 ? 0 : entries_ - 1; }
   bool Empty() const { return Count() == 0; }
@@ -51,6 +58,7 @@ class QuoteList {
   void Append(std::size_t at);
 
   std::string text_;
+  platform::TextEncoding encoding_ = platform::TextEncoding::Ansi;
   // Where line i begins, less the start of its segment: a line begins in segment k when
   // segmentStarts_ holds k entries no greater than i. The entry after the last line is where
   // a line after it would begin. Four bytes a quote instead of eight: a text beyond 4 GiB

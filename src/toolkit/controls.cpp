@@ -42,9 +42,9 @@ void TListView::SetSource(Source source) {
   form_.RowsChanged(*this);
 }
 
-std::string_view TListView::Row(std::size_t row) const {
-  if (!source_.row || row >= RowCount()) return {};
-  return source_.row(row);
+platform::Text TListView::Row(std::size_t row) const {
+  if (!source_.row || row >= RowCount()) return {{}, source_.encoding};
+  return {source_.row(row), source_.encoding};
 }
 
 }  // namespace zanto

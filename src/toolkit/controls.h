@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/form_definition.h"
+#include "platform/text.h"
 #include "toolkit/component.h"
 
 namespace zanto {
@@ -57,11 +58,12 @@ class TListView : public TControl {
   struct Source {
     std::function<std::size_t()> count;
     std::function<std::string_view(std::size_t)> row;
+    platform::TextEncoding encoding = platform::TextEncoding::Ansi;  // of every row
   };
   using TControl::TControl;
   void SetSource(Source source);
   std::size_t RowCount() const { return source_.count ? source_.count() : 0; }
-  std::string_view Row(std::size_t row) const;
+  platform::Text Row(std::size_t row) const;
 
  private:
   Source source_;

@@ -168,10 +168,10 @@ void TForm::formResized(int clientWidth, int clientHeight) noexcept {
   app_.Guard([&] { SetClientSize(clientWidth, clientHeight); });
 }
 
-std::string_view TForm::listRow(int control, std::size_t row) noexcept {
+platform::Text TForm::listRow(int control, std::size_t row) noexcept {
   if (control < 0 || static_cast<std::size_t>(control) >= controls_.size()) return {};
   if (auto* list = dynamic_cast<TListView*>(controls_[static_cast<std::size_t>(control)])) {
-    std::string_view text;
+    platform::Text text;
     app_.Guard([&] { text = list->Row(row); });
     return text;
   }

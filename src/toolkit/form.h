@@ -59,7 +59,7 @@ class TForm : public TComponent, private platform::FormEvents {
   void dialogKey(platform::DialogKey key) noexcept override;
   void pageSelected(int control, int page) noexcept override;
   void formResized(int clientWidth, int clientHeight) noexcept override;
-  std::string_view listRow(int control, std::size_t row) noexcept override;
+  platform::Text listRow(int control, std::size_t row) noexcept override;
 
   void ClickButton(int index);
 

@@ -1,7 +1,6 @@
 #include "tray/tray_icon.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "toolkit/form.h"
 
@@ -13,13 +12,12 @@ namespace sw = platform::sw;
 
 namespace {
 
-// Copies a text into a fixed record field, cut to the limit and always NUL-terminated.
-template <std::size_t N>
-void CopyField(char (&field)[N], std::string_view text, std::size_t limit) {
-  const std::size_t n = std::min({text.size(), limit, N - 1});
-  // An empty view may have no data at all, and memcpy wants a pointer even for no bytes.
-  if (n > 0) std::memcpy(field, text.data(), n);
-  std::memset(field + n, 0, N - n);
+// Puts a text into a record field, cut to the field's limit without splitting a character.
+// The shell reads a field up to its first NUL: nothing after one is in the field.
+void CopyField(platform::RecordText& field, std::string_view text, std::size_t limit,
+               platform::TextEncoding encoding = platform::TextEncoding::Ansi) {
+  field.encoding = encoding;
+  field.bytes.assign(platform::FieldPrefix({text.substr(0, text.find('\0')), encoding}, limit));
 }
 
 std::uint32_t InfoFlags(TBalloonType kind) {
@@ -288,13 +286,14 @@ void TTrayIcon::SetTaskListed(bool listed) {
 }
 
 void TTrayIcon::ShowBalloon(std::string_view title, std::string_view text, TBalloonType kind,
-                            std::uint32_t timeoutMs, bool cancelPrevious) {
+                            std::uint32_t timeoutMs, bool cancelPrevious,
+                            platform::TextEncoding encoding) {
   if (ShellVersion() < kBalloonShell) return;
   if (cancelPrevious) HideBalloons();
   balloonStart_ = desktop_.localTimeMilliseconds();
   balloonLength_ = timeoutMs / 1000;
-  CopyField(record_.szInfoTitle, title, 63);
-  CopyField(record_.szInfo, text, 255);
+  CopyField(record_.szInfoTitle, title, 63, encoding);
+  CopyField(record_.szInfo, text, 255, encoding);
   record_.uTimeout = timeoutMs;
   record_.dwInfoFlags = InfoFlags(kind);
   Send(nim::Modify, nif::Info);

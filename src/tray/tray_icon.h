@@ -77,8 +77,10 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   // Operations.
   void HideToTray();
   void ShowFromTray();
+  // `encoding` is that of both texts: a Unicode quote's balloon goes in the wide record.
   void ShowBalloon(std::string_view title, std::string_view text, TBalloonType kind,
-                   std::uint32_t timeoutMs, bool cancelPrevious);
+                   std::uint32_t timeoutMs, bool cancelPrevious,
+                   platform::TextEncoding encoding = platform::TextEncoding::Ansi);
   void HideBalloons();
   void AddIcon();
   void RemoveIcon();

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/unicode.h"
 #include "simulation.h"
 
 namespace zanto::test {
@@ -37,6 +38,29 @@ std::size_t FindValue(const std::string& text, const std::string& key) {
   return std::string::npos;
 }
 
+// The JSON string that begins at `pos`: 8-bit text takes each escaped code as a byte,
+// Unicode text comes back as UTF-8.
+std::string DecodeJsonString(const std::string& text, std::size_t pos, bool unicode) {
+  std::u16string units;
+  for (std::size_t i = pos + 1; i < text.size() && text[i] != '"'; ++i) {
+    if (text[i] != '\\') {
+      units += static_cast<unsigned char>(text[i]);
+      continue;
+    }
+    const char e = text[++i];
+    if (e == 'u') {
+      units += static_cast<char16_t>(std::stoi(text.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+    } else {
+      units += static_cast<unsigned char>(e);
+    }
+  }
+  if (unicode) return platform::Utf8FromUtf16(units);
+  std::string out;
+  for (char16_t unit : units) out += static_cast<char>(unit);
+  return out;
+}
+
 }  // namespace
 
 bool TraceLine::Has(const std::string& key) const {
@@ -60,19 +84,25 @@ std::string TraceLine::Get(const std::string& key) const {
     }
     return text.substr(pos, end - pos);
   }
-  std::string out;
-  for (std::size_t i = pos + 1; i < text.size() && text[i] != '"'; ++i) {
-    if (text[i] != '\\') {
-      out += text[i];
-      continue;
+  return DecodeJsonString(text, pos, Wide());
+}
+
+bool TraceLine::Wide() const {
+  const std::size_t pos = FindValue(text, "wide");
+  return pos != std::string::npos && text.compare(pos, 4, "true") == 0;
+}
+
+std::vector<std::string> TraceLine::Strings(const std::string& key, bool unicode) const {
+  std::vector<std::string> out;
+  std::size_t pos = FindValue(text, key);
+  if (pos == std::string::npos || text[pos] != '[') return out;
+  for (++pos; pos < text.size() && text[pos] != ']';) {
+    if (text[pos] == '"') {
+      out.push_back(DecodeJsonString(text, pos, unicode));
+      for (++pos; pos < text.size() && text[pos] != '"'; ++pos)
+        if (text[pos] == '\\') ++pos;
     }
-    const char e = text[++i];
-    if (e == 'u') {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 4), nullptr, 16));
-      i += 4;
-    } else {
-      out += e;
-    }
+    ++pos;
   }
   return out;
 }

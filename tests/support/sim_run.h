@@ -15,7 +15,11 @@ namespace zanto::test {
 struct TraceLine {
   std::string text;
   // The field's value: a string unescaped, anything else as written. Empty when absent.
+  // The texts of a wide shell record come back as UTF-8, every other text byte for byte.
   std::string Get(const std::string& key) const;
+  // The strings of an array field, unescaped (as UTF-8 when `unicode`).
+  std::vector<std::string> Strings(const std::string& key, bool unicode = false) const;
+  bool Wide() const;
   std::int64_t Number(const std::string& key) const;
   bool Has(const std::string& key) const;
   bool Is(const std::string& op) const { return Get("op") == op; }

@@ -29,12 +29,6 @@ const char* RequestName(std::uint32_t message) {
   return "NIM_UNKNOWN";
 }
 
-template <std::size_t N>
-std::string_view Field(const char (&field)[N], std::size_t size = N) {
-  const std::size_t n = std::min(size, N);
-  const char* end = std::find(field, field + n, '\0');
-  return std::string_view(field, static_cast<std::size_t>(end - field));
-}
 
 const char* StateName(platform::WindowState state) {
   switch (state) {
@@ -221,16 +215,19 @@ void SimDesktop::runMessageLoop() {
 // The notification area
 
 bool SimDesktop::notifyIcon(std::uint32_t message, const platform::NotifyIconData& data) {
-  const bool longRecord = data.cbSize >= 488;
+  const bool longRecord = data.longRecord();
+  // The short record's tip holds 63 characters.
+  const platform::Text tip = data.szTip.view();
+  const platform::Text shortTip{platform::FieldPrefix(tip, 63), tip.encoding};
   JsonObject line = Line("shell");
-  line.Add("msg", RequestName(message))
-      .Add("cbSize", data.cbSize)
-      .Add("uID", data.uID)
+  line.Add("msg", RequestName(message)).Add("cbSize", data.sentSize());
+  if (data.wide()) line.AddBool("wide", true);
+  line.Add("uID", data.uID)
       .Add("uFlags", data.uFlags)
       .Add("uCallbackMessage", data.uCallbackMessage)
-      .Add("tip", Field(data.szTip, longRecord ? 128 : 64))
-      .Add("title", longRecord ? Field(data.szInfoTitle) : std::string_view{})
-      .Add("info", longRecord ? Field(data.szInfo) : std::string_view{})
+      .Add("tip", longRecord ? tip : shortTip)
+      .Add("title", longRecord ? data.szInfoTitle.view() : platform::Text{})
+      .Add("info", longRecord ? data.szInfo.view() : platform::Text{})
       .Add("uTimeout", longRecord ? data.uTimeout : 0)
       .Add("dwInfoFlags", longRecord ? data.dwInfoFlags : 0);
   trace_.Write(line);

@@ -1,23 +1,38 @@
 #include "platform/sim/trace.h"
 
+#include "platform/unicode.h"
+
 namespace zanto::sim {
 
-std::string JsonString(std::string_view bytes) {
+namespace {
+
+// One character of a JSON string: printable ASCII as itself, anything else escaped.
+void AppendJsonUnit(std::string& out, char16_t c) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string out = "\"";
-  for (char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += ch;
-    } else {
-      out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
-    }
+  if (c == '"' || c == '\\') {
+    out += '\\';
+    out += static_cast<char>(c);
+  } else if (c >= 0x20 && c < 0x7F) {
+    out += static_cast<char>(c);
+  } else {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
   }
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view bytes) {
+  std::string out = "\"";
+  for (char ch : bytes) AppendJsonUnit(out, static_cast<unsigned char>(ch));
+  out += '"';
+  return out;
+}
+
+std::string JsonString(platform::Text text) {
+  if (text.encoding == platform::TextEncoding::Ansi) return JsonString(text.bytes);
+  std::string out = "\"";
+  for (char16_t unit : platform::Utf16FromUtf8(text.bytes)) AppendJsonUnit(out, unit);
   out += '"';
   return out;
 }
@@ -37,6 +52,12 @@ JsonObject& JsonObject::Add(std::string_view key, std::int64_t value) {
 JsonObject& JsonObject::Add(std::string_view key, std::string_view bytes) {
   Key(key);
   text_ += JsonString(bytes);
+  return *this;
+}
+
+JsonObject& JsonObject::Add(std::string_view key, platform::Text text) {
+  Key(key);
+  text_ += JsonString(text);
   return *this;
 }
 
