@@ -318,6 +318,39 @@ scenario_busy_shell() {
   end_scenario
 }
 
+scenario_unicode_files() {
+  echo "== quotes files in UTF-8, UTF-8 with its mark, UTF-16 LE and BE: é ’ Ж 😀"
+  local form exe quote
+  local line1="Café au lait, don’t, Жук and 😀" line2="Second: é ’ Ж 😀"
+  printf '%s\r\n%s\r\n' "$line1" "$line2" >"$WORK/unicode-utf8.txt"
+  for form in utf8 utf8-mark utf16le utf16be; do
+    case "$form" in
+      utf8) cp "$WORK/unicode-utf8.txt" "$WORK/quotes-$form.txt" ;;
+      utf8-mark) { printf '\xEF\xBB\xBF'; cat "$WORK/unicode-utf8.txt"; } >"$WORK/quotes-$form.txt" ;;
+      utf16le) { printf '\xFF\xFE'; iconv -f UTF-8 -t UTF-16LE "$WORK/unicode-utf8.txt"; } \
+        >"$WORK/quotes-$form.txt" ;;
+      utf16be) { printf '\xFE\xFF'; iconv -f UTF-8 -t UTF-16BE "$WORK/unicode-utf8.txt"; } \
+        >"$WORK/quotes-$form.txt" ;;
+    esac
+    exe="$(install_copy "unicode-$form" "$WORK/quotes-$form.txt")"
+    check "$form: started, the first quote comes up" drive launch "$exe" --balloon
+    quote="$(reported_quote)"
+    expect "$form: the balloon shows every character (\"$quote\")" \
+      test "$quote" = "$line1" -o "$quote" = "$line2"
+    [ "$form" = utf16le ] && shot balloon-unicode
+    check "$form: Settings" drive menu-open
+    check "... chosen" drive menu-pick 1
+    check "... the Quotes tab" drive tab 1
+    check "... shows two rows" drive wait page=1 rows=2
+    drive list-rows 2 >/dev/null
+    expect "$form: the Quotes page lists both lines whole, no mark before the first" \
+      test "$(sed -n 's/^row: //p' "$DRIVER_OUT" | tr -d '\r')" = "$(printf '%s\n%s' "$line1" "$line2")"
+    [ "$form" = utf16le ] && shot page-quotes-unicode
+    check "Exit" drive exit-via-menu
+    end_scenario
+  done
+}
+
 # Printed, not asserted: the list asks for its rows as they are drawn, so a million quotes
 # cost no more to show than ten.
 scenario_timing() {
@@ -355,6 +388,7 @@ scenario_keyboard
 scenario_any_folder
 scenario_ended_from_outside
 scenario_busy_shell
+scenario_unicode_files
 scenario_timing
 
 echo "== end to end under Wine: $((SECONDS - STARTED)) s; screenshots in out/"

@@ -755,6 +755,66 @@ int cmdShellBusy(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Memory in another process, given back when done: where a list view there can write a row.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HANDLE process, std::size_t size)
+      : process_(process),
+        at_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+  ~RemoteBuffer() {
+    if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  char* get() const { return static_cast<char*>(at_); }
+
+ private:
+  HANDLE process_;
+  void* at_;
+};
+
+// The rows of the Quotes page as the list shows them, in any script.
+bool listRows(std::size_t wanted, std::vector<std::string>& rows) {
+  HWND form = formWindow();
+  HWND list = form ? childOfClass(form, WC_LISTVIEWA) : nullptr;
+  if (!list) return false;
+  Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                             processOf(list)));
+  if (!process) return false;
+  constexpr int kChars = 1024;
+  RemoteBuffer remote(process.get(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+  if (!remote.get()) return false;
+  const auto count = static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (std::size_t row = 0; row < std::min(count, wanted); ++row) {
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.cchTextMax = kChars;
+    item.pszText = reinterpret_cast<wchar_t*>(remote.get() + sizeof(LVITEMW));
+    SIZE_T moved = 0;
+    if (!WriteProcessMemory(process.get(), remote.get(), &item, sizeof item, &moved)) return false;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.get()),
+                             SMTO_ABORTIFHUNG, 2000, &length))
+      return false;
+    wchar_t text[kChars] = {};
+    if (!ReadProcessMemory(process.get(), remote.get() + sizeof(LVITEMW), text,
+                           sizeof(wchar_t) * std::min<DWORD_PTR>(length, kChars - 1), &moved))
+      return false;
+    rows.push_back(Utf8(std::wstring_view(text, std::min<DWORD_PTR>(length, kChars - 1))));
+  }
+  return true;
+}
+
+// list-rows N: prints the first N rows of the Quotes page, one a line ("row: TEXT").
+int cmdListRows(const std::vector<std::string>& args) {
+  const std::size_t wanted =
+      args.empty() ? 10 : static_cast<std::size_t>(std::atoi(args[0].c_str()));
+  std::vector<std::string> rows;
+  if (!listRows(wanted, rows)) return fail("the quote list cannot be read");
+  for (const std::string& row : rows) std::printf("row: %s\n", row.c_str());
+  return 0;
+}
+
 // kill: ends whatever program is left (clean-up after a failure).
 int cmdKill(const std::vector<std::string>&) {
   HWND tray = trayWindow();
@@ -800,6 +860,7 @@ int wmain(int argc, wchar_t** wideArgs) {
       {"end-task", cmdEndTask},
       {"keys", cmdKeys},
       {"shell-busy", cmdShellBusy},
+      {"list-rows", cmdListRows},
   };
   const auto command = commands.find(args[1]);
   if (command == commands.end()) {

@@ -257,6 +257,25 @@ TEST_F(SettingsWindow, UnderAVisualStyleThePagesPaintTheTabBodyWithTheirLabelsOn
             reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
 }
 
+TEST_F(SettingsWindow, TheQuotesPageShowsEveryRowAsWhatItIs) {
+  EXPECT_EQ(RowText({"caf\xE9", TextEncoding::Ansi}), L"caf\u00e9") << "code page 1252 here";
+  EXPECT_EQ(RowText({"\xD0\x96 \xF0\x9F\x98\x80", TextEncoding::Utf8}), L"\u0416 \U0001F600");
+
+  events.rows = {"\xD0\x96\xD0\xB4\xD1\x83", "Smile \xF0\x9F\x98\x80"};
+  events.encoding = TextEncoding::Utf8;
+  Make();
+  form->setRowCount(Index("ListView1"), events.rows.size());
+  wchar_t text[64] = {};
+  LVITEMW item{};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = 64;
+  SendMessageW(Control("ListView1"), LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(std::wstring(text), L"Smile \U0001F600");
+  SendMessageW(Control("ListView1"), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(std::wstring(text), L"\u0416\u0434\u0443");
+}
+
 // Whether a label's window holds all of its text, drawn as the label draws it.
 void ExpectWholeText(HWND label, const std::string& name) {
   RECT box{};

@@ -14,21 +14,16 @@
 namespace zanto::platform::win32::test {
 namespace {
 
-template <std::size_t N>
-void Fill(char (&field)[N], char letter) {
-  std::memset(field, letter, N - 1);
-  field[N - 1] = '\0';
-}
-
 TEST(ShellRecord, EachFieldIsCutToWhatTheChosenLayoutHolds) {
   NotifyIconData data;
   data.hWnd = 0x1234;
   data.uID = 1;
   data.uFlags = 7;
   data.uCallbackMessage = 1025;
-  Fill(data.szTip, 't');
-  Fill(data.szInfo, 'i');
-  Fill(data.szInfoTitle, 'h');
+  // Fuller than any field: each copy must cut.
+  data.szTip.bytes.assign(200, 't');
+  data.szInfo.bytes.assign(300, 'i');
+  data.szInfoTitle.bytes.assign(100, 'h');
   data.uTimeout = 10000;
   data.dwInfoFlags = 1;
   const HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
@@ -52,6 +47,49 @@ TEST(ShellRecord, EachFieldIsCutToWhatTheChosenLayoutHolds) {
   EXPECT_EQ(record.dwInfoFlags, 1u);
   EXPECT_EQ(record.uFlags, 7u);
   EXPECT_EQ(record.uCallbackMessage, 1025u);
+}
+
+TEST(ShellRecord, UnicodeTextGoesWholeInTheWideRecord) {
+  NotifyIconData data;
+  data.cbSize = 488;
+  data.uFlags = 16;
+  data.szInfoTitle = {"Did you know?", TextEncoding::Utf8};
+  data.szInfo = {"\xD0\x96\xD0\xB4\xD1\x83 \xF0\x9F\x98\x80", TextEncoding::Utf8};
+  data.szTip = {"caf\xE9", TextEncoding::Ansi};  // 8-bit text in a wide record
+  ASSERT_TRUE(data.wide());
+  NOTIFYICONDATAW record;
+  FillShellRecord(data, nullptr, record);
+  EXPECT_EQ(record.cbSize, NOTIFYICONDATAW_V2_SIZE);
+  EXPECT_EQ(std::wstring(record.szInfo), L"\u0416\u0434\u0443 \U0001F600");
+  EXPECT_EQ(std::wstring(record.szInfoTitle), L"Did you know?");
+  EXPECT_EQ(std::wstring(record.szTip), L"caf\u00e9") << "read in the code page (1252 here)";
+
+  // The short record's tip holds 63 units; a pair that does not fit stays out whole.
+  data.cbSize = 88;
+  data.szTip = {std::string(62, 'x') + "\xF0\x9F\x98\x80", TextEncoding::Utf8};
+  FillShellRecord(data, nullptr, record);
+  EXPECT_EQ(record.cbSize, NOTIFYICONDATAW_V1_SIZE);
+  EXPECT_EQ(std::wstring(record.szTip), std::wstring(62, L'x'));
+  EXPECT_EQ(record.szInfo[0], L'\0') << "no balloon in the short record";
+}
+
+// Shift-JIS: the bytes that begin a double-byte character.
+bool ShiftJisLead(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+TEST(ShellRecord, ADoubleByteCharacterIsNeverCutInHalf) {
+  EXPECT_EQ(WholeCharacters("ab\x82\xA0", 3, &ShiftJisLead), 2u);
+  EXPECT_EQ(WholeCharacters("ab\x82\xA0", 4, &ShiftJisLead), 4u);
+  EXPECT_EQ(WholeCharacters("\x82\xA0\x82\xA0x", 3, &ShiftJisLead), 2u);
+  EXPECT_EQ(WholeCharacters("a\x82", 9, &ShiftJisLead), 1u) << "a lead byte alone at the end";
+  // The balloon's 255 bytes end in the first byte of a character: it stays out.
+  NotifyIconData data;
+  data.cbSize = 488;
+  data.szInfo = {std::string(254, 'x') + "\x82", TextEncoding::Ansi};
+  NOTIFYICONDATAA record;
+  FillShellRecord(data, nullptr, record, &ShiftJisLead);
+  EXPECT_EQ(std::strlen(record.szInfo), 254u);
 }
 
 int WINAPI ScaledMetrics(int, UINT dpi) {

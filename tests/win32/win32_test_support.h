@@ -52,9 +52,10 @@ class RecordedEvents final : public FormEvents {
     seen.push_back("page " + std::to_string(control) + " " + std::to_string(page));
   }
   void formResized(int, int) noexcept override {}
-  std::string_view listRow(int, std::size_t row) noexcept override {
-    return row < rows.size() ? std::string_view(rows[row]) : std::string_view();
+  Text listRow(int, std::size_t row) noexcept override {
+    return {row < rows.size() ? std::string_view(rows[row]) : std::string_view(), encoding};
   }
+  TextEncoding encoding = TextEncoding::Ansi;
 };
 
 // Runs the messages that are waiting, as the loop would.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -66,13 +67,26 @@ FaceKind faceKind(const std::wstring& face) {
   return kind;
 }
 
+// What a font must be able to draw.
+enum class Script {
+  Program,  // the program's own texts
+  Any,      // the quotes file's, in whatever script it is written
+};
+
 // The face to draw a font of the definition with. A bitmap face is only right at the
 // resolution it was drawn for; elsewhere a scalable face of the same look keeps the text sharp.
-std::wstring resolveFace(const std::wstring& wanted, UINT dpi) {
-  for (const std::wstring& face :
-       {wanted, std::wstring(L"Microsoft Sans Serif"), std::wstring(L"Tahoma")}) {
+// A bitmap face also holds one code page only: text in any script takes a scalable face,
+// which the system extends with others where it lacks a character.
+std::wstring resolveFace(const std::wstring& wanted, UINT dpi, Script script) {
+  const std::wstring sameLook = L"Microsoft Sans Serif";
+  const std::initializer_list<std::wstring> faces =
+      script == Script::Any ? std::initializer_list<std::wstring>{sameLook, wanted, L"Tahoma"}
+                            : std::initializer_list<std::wstring>{wanted, sameLook, L"Tahoma"};
+  for (const std::wstring& face : faces) {
     const FaceKind kind = faceKind(face);
-    if (kind == FaceKind::Scalable || (kind == FaceKind::Raster && dpi == 96)) return face;
+    if (kind == FaceKind::Scalable ||
+        (kind == FaceKind::Raster && dpi == 96 && script == Script::Program))
+      return face;
   }
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -81,14 +95,16 @@ std::wstring resolveFace(const std::wstring& wanted, UINT dpi) {
   return wanted;
 }
 
-FontPtr makeFont(const FontDef& font, UINT dpi) {
+FontPtr makeFont(const FontDef& font, UINT dpi, Script script = Script::Program) {
   LOGFONTW lf{};
   lf.lfHeight = MulDiv(font.height, static_cast<int>(dpi), 96);
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.italic ? TRUE : FALSE;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  const std::wstring face = resolveFace(Wide(font.name), dpi);
+  // Where a face comes both as bitmap and as outline, the outline one.
+  if (script == Script::Any) lf.lfOutPrecision = OUT_TT_PRECIS;
+  const std::wstring face = resolveFace(Wide(font.name), dpi, script);
   std::memcpy(lf.lfFaceName, face.c_str(),
               std::min<std::size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
   return FontPtr(CreateFontIndirectW(&lf));
@@ -107,6 +123,15 @@ int showCommandFor(WindowState state) {
 }
 
 }  // namespace
+
+std::wstring RowText(Text row) {
+  if (row.encoding == TextEncoding::Utf8) return Wide(row.bytes);
+  const int size = static_cast<int>(std::min<std::size_t>(row.bytes.size(), INT_MAX));
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  text.resize(static_cast<std::size_t>(
+      std::max(0, MultiByteToWideChar(CP_ACP, 0, row.bytes.data(), size, text.data(), size))));
+  return text;
+}
 
 SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
   RECT frame{0, 0, client.cx, client.cy};
@@ -267,7 +292,11 @@ void Win32Form::applyFonts() {
   formFont_ = makeFont(def_.font, dpi_);
   for (std::size_t i = 0; i < def_.controls.size(); ++i) {
     const ControlDef& c = def_.controls[i];
-    controlFonts_[i] = c.parentFont ? nullptr : makeFont(c.font, dpi_);
+    // A list shows the quotes, in whatever script the file is written.
+    if (c.kind == ControlKind::ListView)
+      controlFonts_[i] = makeFont(c.parentFont ? def_.font : c.font, dpi_, Script::Any);
+    else
+      controlFonts_[i] = c.parentFont ? nullptr : makeFont(c.font, dpi_);
     if (controls_[i])
       SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), TRUE);
   }
@@ -576,24 +605,15 @@ bool Win32Form::onNotify(const NMHDR& header) {
     events_.pageSelected(index, page);
     return true;
   }
-  if (c.kind == ControlKind::ListView && header.code == LVN_GETDISPINFOA) {
-    auto& item = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(&header))->item;
-    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iItem >= 0) {
-      const std::string_view text = events_.listRow(index, static_cast<std::size_t>(item.iItem));
-      const std::size_t n = std::min<std::size_t>(text.size(), item.cchTextMax - 1);
-      std::memcpy(item.pszText, text.data(), n);
-      item.pszText[n] = '\0';
-    }
-    return true;
-  }
   if (c.kind == ControlKind::ListView && header.code == LVN_GETDISPINFOW) {
     auto& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item;
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iItem >= 0) {
-      const std::string_view text = events_.listRow(index, static_cast<std::size_t>(item.iItem));
-      const int n = MultiByteToWideChar(
-          CP_ACP, 0, text.data(), static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX)),
-          item.pszText, item.cchTextMax - 1);
-      item.pszText[std::max(n, 0)] = L'\0';
+      const std::wstring text =
+          RowText(events_.listRow(index, static_cast<std::size_t>(item.iItem)));
+      std::size_t n = std::min<std::size_t>(text.size(), item.cchTextMax - 1);
+      if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+      std::copy_n(text.data(), n, item.pszText);
+      item.pszText[n] = L'\0';
     }
     return true;
   }

@@ -7,6 +7,7 @@
 // Needs the types of <windows.h>.
 #include <commctrl.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -22,6 +23,10 @@ class Win32Desktop;
 // system draws for `style` at `dpi` (the frame of Windows 10 and 11 is wider than the
 // classic one, and the client area is what the layout is made for).
 SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi);
+
+// A list row as the list view shows it: 8-bit text read in the system's code page, Unicode
+// text as it is.
+std::wstring RowText(Text row);
 
 class Win32Form final : public WindowObject, public NativeForm {
  public:

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_shell.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "platform/win32/win32_desktop.h"
@@ -14,13 +15,37 @@ namespace {
 // own sizes of the same two layouts are what the shell of this build expects.
 constexpr std::uint32_t kShortRecordSize = 88;
 
-// Copies a string field, cut to fit and always terminated.
+// Copies an 8-bit text field, cut to fit (`limit` counts the terminating NUL too) and always
+// terminated.
 template <std::size_t N>
-void copyField(char (&to)[N], const char* from, std::size_t limit = N) {
-  const std::size_t size = std::min(limit, N);
-  std::size_t i = 0;
-  for (; i + 1 < size && from[i] != '\0'; ++i) to[i] = from[i];
-  to[i] = '\0';
+void copyField(char (&to)[N], const RecordText& from, LeadByteTest isLeadByte,
+               std::size_t limit = N) {
+  std::string_view text = from.bytes;
+  if (from.encoding == TextEncoding::Utf8) text = {};  // never in the 8-bit record
+  text = text.substr(0, text.find('\0'));
+  const std::size_t n = WholeCharacters(text, std::min(limit, N) - 1, isLeadByte);
+  std::copy_n(text.data(), n, to);
+  to[n] = '\0';
+}
+
+// The same for a wide field: 8-bit text read in the system's code page, Unicode text as it is.
+template <std::size_t N>
+void copyField(wchar_t (&to)[N], const RecordText& from, std::size_t limit = N) {
+  std::wstring text;
+  if (from.encoding == TextEncoding::Utf8) {
+    text = Wide(from.bytes);
+  } else if (!from.bytes.empty()) {
+    const int size = static_cast<int>(WholeCharacters(from.bytes, N - 1, &SystemLeadByte));
+    text.resize(static_cast<std::size_t>(size));
+    text.resize(static_cast<std::size_t>(
+        std::max(0, MultiByteToWideChar(CP_ACP, 0, from.bytes.data(), size, text.data(), size))));
+  }
+  text = text.substr(0, text.find(L'\0'));
+  std::size_t n = std::min(text.size(), std::min(limit, N) - 1);
+  // A surrogate pair stays whole.
+  if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+  std::copy_n(text.data(), n, to);
+  to[n] = L'\0';
 }
 
 std::wstring systemDirectoryFile(const wchar_t* name) {
@@ -41,7 +66,23 @@ UINT systemDpi() {
 
 }  // namespace
 
-void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record) {
+bool SystemLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != FALSE;
+}
+
+std::size_t WholeCharacters(std::string_view bytes, std::size_t limit, LeadByteTest isLeadByte) {
+  const std::size_t end = std::min(bytes.size(), limit);
+  std::size_t i = 0;
+  while (i < end) {
+    const std::size_t length = isLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+    if (i + length > end) break;
+    i += length;
+  }
+  return i;
+}
+
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record,
+                     LeadByteTest isLeadByte) {
   record = NOTIFYICONDATAA{};
   const bool shortRecord = data.cbSize <= kShortRecordSize;
   record.cbSize = shortRecord ? NOTIFYICONDATAA_V1_SIZE : NOTIFYICONDATAA_V2_SIZE;
@@ -50,7 +91,25 @@ void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& re
   record.uFlags = data.uFlags;
   record.uCallbackMessage = data.uCallbackMessage;
   record.hIcon = icon;
-  copyField(record.szTip, data.szTip, shortRecord ? 64 : sizeof record.szTip);
+  copyField(record.szTip, data.szTip, isLeadByte, shortRecord ? 64 : sizeof record.szTip);
+  if (!shortRecord) {
+    copyField(record.szInfo, data.szInfo, isLeadByte);
+    record.uTimeout = data.uTimeout;
+    copyField(record.szInfoTitle, data.szInfoTitle, isLeadByte);
+    record.dwInfoFlags = data.dwInfoFlags;
+  }
+}
+
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAW& record) {
+  record = NOTIFYICONDATAW{};
+  const bool shortRecord = data.cbSize <= kShortRecordSize;
+  record.cbSize = shortRecord ? NOTIFYICONDATAW_V1_SIZE : NOTIFYICONDATAW_V2_SIZE;
+  record.hWnd = reinterpret_cast<HWND>(data.hWnd);
+  record.uID = data.uID;
+  record.uFlags = data.uFlags;
+  record.uCallbackMessage = data.uCallbackMessage;
+  record.hIcon = icon;
+  copyField(record.szTip, data.szTip, shortRecord ? 64 : std::size(record.szTip));
   if (!shortRecord) {
     copyField(record.szInfo, data.szInfo);
     record.uTimeout = data.uTimeout;
@@ -94,6 +153,11 @@ ChangeMessageFilter SystemMessageFilter() {
 // --- The desktop's notification area ---------------------------------------------------------
 
 bool Win32Desktop::notifyIcon(std::uint32_t message, const NotifyIconData& data) {
+  if (data.wide()) {
+    NOTIFYICONDATAW record;
+    FillShellRecord(data, trayIcon(data.hIcon), record);
+    return Shell_NotifyIconW(message, &record) != FALSE;
+  }
   NOTIFYICONDATAA record;
   FillShellRecord(data, trayIcon(data.hIcon), record);
   return Shell_NotifyIconA(message, &record) != FALSE;

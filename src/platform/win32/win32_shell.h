@@ -7,15 +7,25 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <string_view>
 
 #include "platform/desktop.h"
 
 namespace zanto::platform::win32 {
 
-// The record Shell_NotifyIconA is given for the program's one: the short layout (88 bytes
-// on a 32-bit system: no balloon fields, a tip of 64) or the long one, by the size the
-// program chose, with every text cut to its field and terminated.
-void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record);
+// The record Shell_NotifyIcon is given for the program's one: the short layout (no balloon
+// fields, a tip of 64) or the long one, by the size the program chose, with every text cut
+// to its field and terminated. The 8-bit record goes to Shell_NotifyIconA (a double-byte
+// character is never cut in half: `isLeadByte` says which bytes begin one in the system's
+// code page); the wide one, for a record that holds Unicode text, to Shell_NotifyIconW.
+using LeadByteTest = bool (*)(unsigned char);
+bool SystemLeadByte(unsigned char byte);
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record,
+                     LeadByteTest isLeadByte = &SystemLeadByte);
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAW& record);
+
+// How many of `bytes` (at most `limit`) make whole characters of a double-byte code page.
+std::size_t WholeCharacters(std::string_view bytes, std::size_t limit, LeadByteTest isLeadByte);
 
 // The size of a small icon at a resolution: the system's own figure for it where it has
 // GetSystemMetricsForDpi, else the 16-pixel design size scaled.
