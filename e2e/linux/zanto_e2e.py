@@ -845,6 +845,44 @@ class Test:
         finally:
             manager.close()
 
+        self.unicode_files()
+
+    def unicode_files(self):
+        """Quotes files in UTF-8 with and without its mark, UTF-16 of either byte order, and
+        Windows-1252 from Windows: every character shows in the balloon and the Quotes page."""
+        lines = ["Café au lait, don’t, Жук and 😀", "Second: é ’ Ж 😀"]
+        text = "".join(line + "\r\n" for line in lines)
+        western = ["Café crème, naïve “quotes” – 50 €", "Ça va"]
+        forms = {
+            "UTF-8": (text.encode("utf-8"), lines),
+            "UTF-8 with its mark": (b"\xef\xbb\xbf" + text.encode("utf-8"), lines),
+            "UTF-16 LE": (b"\xff\xfe" + text.encode("utf-16-le"), lines),
+            "UTF-16 BE": (b"\xfe\xff" + text.encode("utf-16-be"), lines),
+            "Windows-1252": ("".join(w + "\r\n" for w in western).encode("cp1252"), western),
+        }
+        for n, (name, (data, expected)) in enumerate(forms.items()):
+            folder = self.folder(f"unicode-{n}")
+            with open(os.path.join(folder, "quotes.txt"), "wb") as f:
+                f.write(data)
+            item = self.start_zanto(f"unicode-{n}", folder)
+            first = self.monitor.wait(f"{name}: the first quote", "Notify", 5, since=self.started,
+                                      kind="call", sender=self.zanto_sender())
+            self.check(first.body[4] in expected, f"{name}: the balloon reads {first.body[4]!r}")
+            self.click_menu(item, "_Settings...")
+            window = wait_until(f"{name}: the settings window", self.settings_window, 5)
+            rows = wait_until(f"{name}: the quote list",
+                              lambda: (self.a11y.shown_texts("zanto") or (None, None))[1], 5)
+            self.check(rows == expected, f"{name}: the Quotes page lists {rows!r}")
+            if n == 2:
+                tab = self.a11y.centre("zanto", "page tab", "Quotes")
+                run("xdotool", "mousemove", str(tab[0]), str(tab[1]), "click", "1")
+                wait_until("the Quotes page shows", lambda: self.page_shown(expected[0], []), 5)
+                pump(0.3)
+                screenshot(os.path.join(self.out, "quotes-unicode.png"), window=window)
+            self.click_menu(item, "E_xit")
+            wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+            self.services.stop(self.zanto)
+
 
 def main():
     if len(sys.argv) != 3:

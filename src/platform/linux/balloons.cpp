@@ -1,4 +1,5 @@
 #include "platform/linux/balloons.h"
+#include "platform/linux/text_conversion.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,9 +16,8 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // The server answers at once; one that hangs must not hold the program up for long.
 constexpr int kCallTimeoutMs = 2000;
 
-template <std::size_t N>
-QString Text(const char (&field)[N]) {
-  return QString::fromLocal8Bit(field, static_cast<qsizetype>(qstrnlen(field, N)));
+QString Text(const RecordText& field) {
+  return ToQString(field.view());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/linux/linux_desktop.h"
+#include "platform/linux/text_conversion.h"
 
 #include <unistd.h>
 
@@ -344,7 +345,7 @@ int LinuxDesktop::ShowMenu(Point at, const std::vector<MenuItemView>& items) {
       menu.addSeparator();
       continue;
     }
-    QAction* action = menu.addAction(QString::fromLocal8Bit(item.caption));
+    QAction* action = menu.addAction(ProgramText(item.caption));
     action->setData(item.command);
     if (item.isDefault) menu.setDefaultAction(action);
   }
@@ -353,7 +354,7 @@ int LinuxDesktop::ShowMenu(Point at, const std::vector<MenuItemView>& items) {
 }
 
 void LinuxDesktop::errorBox(const std::string& caption, const std::string& text) {
-  QMessageBox::critical(nullptr, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text));
+  QMessageBox::critical(nullptr, ProgramText(caption), ProgramText(text));
 }
 
 // ---------------------------------------------------------------------------------------

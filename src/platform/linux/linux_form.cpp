@@ -1,4 +1,5 @@
 #include "platform/linux/linux_form.h"
+#include "platform/linux/text_conversion.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -37,14 +38,13 @@ class RowModel final : public QAbstractTableModel {
   }
   QVariant data(const QModelIndex& index, int role) const override {
     if (role != Qt::DisplayRole || index.column() != 0) return {};
-    const std::string_view row = events_.listRow(control_, static_cast<std::size_t>(index.row()));
-    return QString::fromLocal8Bit(row.data(), static_cast<qsizetype>(row.size()));
+    return ToQString(events_.listRow(control_, static_cast<std::size_t>(index.row())));
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
         static_cast<std::size_t>(section) >= columns_.size())
       return {};
-    return QString::fromLocal8Bit(columns_[static_cast<std::size_t>(section)].caption);
+    return ProgramText(columns_[static_cast<std::size_t>(section)].caption);
   }
   Qt::ItemFlags flags(const QModelIndex& index) const override {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
@@ -111,7 +111,7 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
   QWidget& w = *window_;
   scale_ = w.logicalDpiX() / 96.0;
   if (scale_ <= 0) scale_ = 1.0;
-  w.setWindowTitle(QString::fromLocal8Bit(def.caption));
+  w.setWindowTitle(ProgramText(def.caption));
   w.setWindowIcon(icon);
   w.setFont(FontOf(def.font, scale_));
   w.setAttribute(Qt::WA_QuitOnClose, false);
@@ -139,7 +139,7 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
     QWidget* made = nullptr;
     switch (c.kind) {
       case ControlKind::Button: {
-        auto* button = new QPushButton(QString::fromLocal8Bit(c.caption), parent);
+        auto* button = new QPushButton(ProgramText(c.caption), parent);
         // Enter is the window's to give to its default button (see dialogKey).
         button->setAutoDefault(false);
         button->setDefault(c.isDefault);
@@ -161,7 +161,7 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
         auto* page = new QWidget();
         if (tabs) {
           ++applying_;
-          tabs->addTab(page, QString::fromLocal8Bit(c.caption));
+          tabs->addTab(page, ProgramText(c.caption));
           --applying_;
         } else {
           page->setParent(parent);
@@ -197,7 +197,7 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
         break;
       }
       case ControlKind::Label: {
-        auto* label = new QLabel(QString::fromLocal8Bit(c.caption), parent);
+        auto* label = new QLabel(ProgramText(c.caption), parent);
         label->setTextFormat(Qt::PlainText);
         label->setWordWrap(c.wordWrap);
         label->setAlignment((c.align == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft) |
@@ -214,7 +214,7 @@ LinuxForm::LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon 
       }
     }
     made->setFont(font);
-    made->setObjectName(QString::fromLocal8Bit(c.name));
+    made->setObjectName(ProgramText(c.name));
     if (c.tabOrder >= 0) tabStops[i] = made;
     controls_[i] = made;
     Place(index);

@@ -1,4 +1,5 @@
 #include "platform/linux/status_area.h"
+#include "platform/linux/text_conversion.h"
 
 #include <unistd.h>
 
@@ -83,9 +84,10 @@ const char* const kMenuXml = R"xml(<interface name="com.canonical.dbusmenu">
 </interface>
 )xml";
 
-template <std::size_t N>
-QString Text(const char (&field)[N]) {
-  return QString::fromLocal8Bit(field, static_cast<qsizetype>(qstrnlen(field, N)));
+// The tip as the record holds it: the short record's has room for 63 characters.
+QString TipText(const NotifyIconData& data) {
+  const Text tip = data.szTip.view();
+  return ToQString(data.longRecord() ? tip : Text{FieldPrefix(tip, 63), tip.encoding});
 }
 
 DBusImageList ToDBus(const std::vector<QImage>& images) {
@@ -347,7 +349,7 @@ bool StatusArea::Item::HandleItem(const QDBusMessage& message, const QDBusConnec
 QVariantMap StatusArea::Item::ItemMenuProperties(const MenuItemView& item) const {
   if (item.caption == "-") return {{QStringLiteral("type"), QStringLiteral("separator")}};
   QVariantMap properties{
-      {QStringLiteral("label"), QString::fromLocal8Bit(MenuLabel(item.caption))},
+      {QStringLiteral("label"), ProgramText(MenuLabel(item.caption))},
       {QStringLiteral("enabled"), true},
       {QStringLiteral("visible"), true},
   };
@@ -493,14 +495,14 @@ StatusArea::StatusArea(ShellEvents& events, IconImages images)
 StatusArea::~StatusArea() = default;
 
 void StatusArea::SetTitle(const std::string& title) {
-  title_ = QString::fromLocal8Bit(title);
+  title_ = ProgramText(title);
   for (auto& [key, item] : items_) item->SetTitle(title_);
 }
 
 bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
   const Key key{data.hWnd, data.uID};
   auto it = items_.find(key);
-  const bool longRecord = data.cbSize >= 488;
+  const bool longRecord = data.longRecord();
   switch (message) {
     case nim::Add: {
       if (it != items_.end()) return false;
@@ -509,8 +511,7 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
       if (!item->Connected()) return false;
       item->SetTitle(title_);
       if (data.uFlags & nif::Icon) item->SetIcon(ToDBus(images_(data.hIcon)));
-      if (data.uFlags & nif::Tip)
-        item->SetTip(longRecord ? Text(data.szTip) : Text(data.szTip).left(63));
+      if (data.uFlags & nif::Tip) item->SetTip(TipText(data));
       items_.emplace(key, std::move(item));
       // The host reads the menu as soon as it sees the icon: learn it before then.
       QTimer::singleShot(0, &watcher_, [this, key] {
@@ -523,8 +524,7 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
       if (it == items_.end()) return false;
       Item& item = *it->second;
       if (data.uFlags & nif::Icon) item.SetIcon(ToDBus(images_(data.hIcon)));
-      if (data.uFlags & nif::Tip)
-        item.SetTip(longRecord ? Text(data.szTip) : Text(data.szTip).left(63));
+      if (data.uFlags & nif::Tip) item.SetTip(TipText(data));
       bool ok = true;
       if ((data.uFlags & nif::Info) && longRecord)
         ok = balloons_->Show(item.Address(), data, title_);
