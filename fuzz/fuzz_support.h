@@ -9,6 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/desktop.h"
+#include "platform/text.h"
+#include "platform/unicode.h"
+
 namespace zanto::fuzz {
 
 [[noreturn]] inline void Broken(const char* invariant, const char* file, int line) {
@@ -59,11 +63,13 @@ inline bool ShellRequest(std::string_view line, std::string_view msg) {
 }
 
 // A fixed-size record field holds a NUL within its size and at most `limit` bytes before it.
-template <std::size_t N>
-bool FieldWithin(const char (&field)[N], std::size_t limit) {
-  for (std::size_t i = 0; i < N; ++i)
-    if (field[i] == '\0') return i <= limit;
-  return false;
+// A record field holds at most `limit` characters as the record counts them, no NUL, and,
+// when Unicode, only whole characters.
+inline bool FieldWithin(const platform::RecordText& field, std::size_t limit) {
+  if (field.bytes.find('\0') != std::string::npos) return false;
+  if (field.encoding == platform::TextEncoding::Utf8 && !platform::IsValidUtf8(field.bytes))
+    return false;
+  return platform::FieldLength(field.view()) <= limit;
 }
 
 }  // namespace zanto::fuzz

@@ -1,8 +1,10 @@
 // The fuzzer's bytes become quotes.txt beside the program. They are cut into lines by the
 // fast scanner and by the plain rule, which must agree; then the whole program starts over the
-// simulated desktop, and two passes through the deck come up as balloons. Every pass shows
-// each quote exactly once, every balloon's text is the quote's first 255 bytes held in its
-// record field with a NUL, and nothing reaches the error box.
+// simulated desktop, and two passes through the deck come up as balloons. The file is 8-bit
+// text or Unicode as it says (a byte-order mark, or valid UTF-8 with a byte of 0x80 or more),
+// and Unicode lines are whole UTF-8 whatever was malformed. Every pass shows each quote
+// exactly once, every balloon's text is the quote's first 255 characters (never half of
+// one), and nothing reaches the error box.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -71,20 +73,29 @@ void NextTick(sim::SimDesktop& desktop) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> expected = test::ReferenceLines(bytes);
+  const test::ReferenceText reference = test::ReferenceQuotes(bytes);
+  const std::vector<std::string>& expected = reference.lines;
+  const platform::TextEncoding encoding =
+      reference.unicode ? platform::TextEncoding::Utf8 : platform::TextEncoding::Ansi;
 
   const QuoteList list = QuoteList::FromFileBytes(bytes);
+  ZANTO_CHECK(list.Encoding() == encoding);
   ZANTO_CHECK(list.Count() == expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) ZANTO_CHECK(list[i] == expected[i]);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ZANTO_CHECK(list[i] == expected[i]);
+    ZANTO_CHECK(!reference.unicode || platform::IsValidUtf8(list[i]));
+  }
 
   {
     std::ofstream file(ProgramDir::Path() + "/quotes.txt", std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ZANTO_CHECK(file.good());
   }
-  // What each pass must show: every quote once, cut to the balloon's 255 bytes.
+  // What each pass must show: every quote once, cut to the balloon's 255 characters (bytes of
+  // 8-bit text, UTF-16 units of Unicode text, never half a character).
   std::map<std::string, int> deck;
-  for (const std::string& quote : expected) ++deck[quote.substr(0, 255)];
+  for (const std::string& quote : expected)
+    ++deck[std::string(platform::FieldPrefix({quote, encoding}, 255))];
 
   int errorBoxes = 0;
   fuzz::LineWatch watch([&](std::string_view line) {
@@ -113,8 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (std::size_t k = 0; k < n; ++k) {
         if (pass > 0 || k > 0) NextTick(d);
         ZANTO_CHECK(fuzz::FieldWithin(record.szInfo, 255));
-        ZANTO_CHECK(std::strcmp(record.szInfoTitle, "Did you know?") == 0);
-        ++shown[record.szInfo];
+        ZANTO_CHECK(record.szInfoTitle.bytes == "Did you know?");
+        ZANTO_CHECK(record.szInfo.encoding == encoding);
+        ++shown[record.szInfo.bytes];
         ZANTO_CHECK(form->QuoteDeck->Count() == n - 1 - k);
       }
       ZANTO_CHECK(shown == deck);

@@ -74,10 +74,14 @@ struct Storm {
     return o;
   }
 
-  // The icon is never added twice without a removal in between.
+  // The icon is never added twice without a removal in between, unless the shell has just
+  // said it does not have it: a retry of a refused add asks to change the whole icon first.
   void Watch(std::string_view line) {
+    const bool afterProbe = probed;
+    probed = fuzz::ShellRequest(line, "NIM_MODIFY") &&
+             line.find("\"uFlags\":7,") != std::string_view::npos;
     if (fuzz::ShellRequest(line, "NIM_ADD")) {
-      ZANTO_CHECK(!added);
+      ZANTO_CHECK(!added || afterProbe);
       added = true;
     } else if (fuzz::ShellRequest(line, "NIM_DELETE")) {
       added = false;
@@ -304,6 +308,7 @@ struct Storm {
 
   FuzzedDataProvider& in;
   bool added = false;
+  bool probed = false;  // the last request was a retry's probe
   // The shell's icons and the component's view agree: no refusal since the last restart.
   bool inStep = true;
   fuzz::LineWatch watch;
