@@ -62,7 +62,8 @@ TEST(QuoteList, EveryKindOfLineBreakCutsTheSameWay) {
 TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
   EXPECT_EQ(Lines("  padded  \r\n\t# not a comment \\n"),
             (Quotes{"  padded  ", "\t# not a comment \\n"}));
-  EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"\xEF\xBB\xBFwith mark", "next"}));
+  EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"with mark", "next"}))
+      << "a byte-order mark says the file is UTF-8; it is no quote's text";
   EXPECT_EQ(Lines("caf\xE9\r\n\x80\xFF"), (Quotes{"caf\xE9", "\x80\xFF"}));
 
   using namespace std::string_literals;
