@@ -1,10 +1,11 @@
 #include "platform/linux/balloons.h"
-#include "platform/linux/text_conversion.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
+
+#include "platform/linux/text_conversion.h"
 
 namespace zanto::platform::linux_desktop {
 

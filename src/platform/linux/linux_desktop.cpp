@@ -1,5 +1,4 @@
 #include "platform/linux/linux_desktop.h"
-#include "platform/linux/text_conversion.h"
 
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 
 #include "platform/linux/linux_form.h"
 #include "platform/linux/status_area.h"
+#include "platform/linux/text_conversion.h"
 #include "platform/linux/user_quotes.h"
 #include "platform/posix/posix_files.h"
 

@@ -1,5 +1,4 @@
 #include "platform/linux/linux_form.h"
-#include "platform/linux/text_conversion.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -16,6 +15,8 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/linux/text_conversion.h"
 
 namespace zanto::platform::linux_desktop {
 

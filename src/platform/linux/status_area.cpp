@@ -1,5 +1,4 @@
 #include "platform/linux/status_area.h"
-#include "platform/linux/text_conversion.h"
 
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 
 #include "platform/linux/balloons.h"
 #include "platform/linux/dbus_types.h"
+#include "platform/linux/text_conversion.h"
 #include "platform/linux/tray_translation.h"
 
 namespace zanto::platform::linux_desktop {

@@ -29,7 +29,6 @@ const char* RequestName(std::uint32_t message) {
   return "NIM_UNKNOWN";
 }
 
-
 const char* StateName(platform::WindowState state) {
   switch (state) {
     case platform::WindowState::Minimized:
