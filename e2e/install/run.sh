@@ -197,14 +197,19 @@ scenario_upgrades() {
   check "... started from its Run entry" probe run-entry Zanto
   check "... shows one of its own quotes" drive balloon --timeout 15000
   check "... a line of the old quotes.txt" balloon_is_line_of "$WORK/old-quotes.txt"
+  # What the shell showed last: a balloon of the program that ends must not pass for the next.
+  local shown
+  shown="$(reported_quote)"
 
   check "the upgrade to $VERSION ends the running Zanto as Exit does, then starts it again" \
     probe ends-zanto "$(winpath "$SETUP")" /S
   check "... a new Zanto runs" grep -q '^a new Zanto runs' <(reported)
   check "the old quotes.txt, never edited, is replaced by the new one" \
     same_file "$INSTALL_DIR/quotes.txt" "$SHIPPED_QUOTES"
-  check "... and the Zanto started again reads it" drive balloon --timeout 15000
+  check "... and the Zanto started again reads it" \
+    drive balloon --other-than "$shown" --timeout 15000
   check "... a line of the new quotes.txt" balloon_is_line_of "$SHIPPED_QUOTES"
+  shown="$(reported_quote)"
   check "Apps & Features says $VERSION" eval 'probe reg "$UNINSTALL_KEY" >/dev/null &&
     [ "$(value_of DisplayVersion)" = "$VERSION" ]'
 
@@ -218,7 +223,8 @@ scenario_upgrades() {
     probe ends-zanto "$(winpath "$SETUP")" /S
   check "the edited quotes.txt is kept, byte for byte" \
     same_file "$INSTALL_DIR/quotes.txt" "$WORK/edited-quotes.txt"
-  check "... and the Zanto started again shows the user's quote" drive balloon --timeout 15000
+  check "... and the Zanto started again shows the user's quote" \
+    drive balloon --other-than "$shown" --timeout 15000
   check "... \"My own quote, and only mine.\"" \
     test "$(reported_quote)" = "My own quote, and only mine."
   check "the removed shortcut stays removed" test ! -e "$SHORTCUT"
