@@ -12,8 +12,6 @@ echo "== zanto-sim and the tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON -DZANTO_LINUX_DESKTOP=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
-echo "== zanto-sim scenarios"
-tools/zanto-sim/check-scenarios.sh build/zanto-sim
 
 echo "== zanto on a headless Linux desktop"
 need_packages "${LINUX_DESKTOP_PACKAGES[@]}"

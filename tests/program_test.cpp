@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <set>
 
+#include "support/live_run.h"
 #include "support/program_fixture.h"
 #include "support/sim_run.h"
+#include "toolkit/random_source.h"
 
 namespace zanto::test {
 namespace {
@@ -41,6 +43,42 @@ TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
   EXPECT_GE(gap, 86'400'000);
   EXPECT_LT(gap, 172'800'000);
   EXPECT_NE(balloons[0].Get("info"), balloons[1].Get("info"));
+}
+
+// The moments and quotes of the first ticks exactly as the draws give them, worked out here
+// step by step: the deck's fixed exchanges when it runs empty, then a front quote, then an
+// interval of a day plus a draw below a day.
+TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
+  constexpr std::uint32_t kDay = 86'400'000;
+  constexpr std::size_t kQuotes = 3, kTicks = 8;
+  Quotes(NumberedQuotes(kQuotes));
+  RandomSource random;
+  random.Seed(Options().utcMillisecondsOfDay);
+  std::vector<std::pair<std::int64_t, std::string>> expected;
+  std::vector<std::uint32_t> deck;
+  std::int64_t at = 1000;
+  for (std::size_t tick = 0; tick < kTicks; ++tick) {
+    if (deck.empty()) {
+      for (std::uint32_t i = 0; i < kQuotes; ++i) deck.push_back(i);
+      for (std::size_t pass = 0; pass < 2 * kQuotes + 1; ++pass) {
+        const std::uint32_t a = random.Below(kQuotes);
+        const std::uint32_t b = random.Below(kQuotes);
+        std::swap(deck[a], deck[b]);
+      }
+    }
+    expected.emplace_back(at, "Quote " + std::to_string(deck.front()));
+    deck.erase(deck.begin());
+    const std::uint32_t interval = kDay + random.Below(kDay);
+    EXPECT_GE(interval, kDay);
+    EXPECT_LT(interval, 2 * kDay);
+    at += interval;
+  }
+  const SimRun run = Run("wait " + std::to_string(expected.back().first) + "\n");
+  std::vector<std::pair<std::int64_t, std::string>> shown;
+  for (const TraceLine& line : run.Shell("NIM_MODIFY"))
+    if (line.Get("title") == "Did you know?")
+      shown.emplace_back(line.Number("t"), line.Get("info"));
+  EXPECT_EQ(shown, expected);
 }
 
 TEST_F(Program, TheSameStartTimeGivesTheSameQuotesAndEachPassShowsEveryQuoteOnce) {
@@ -137,8 +175,10 @@ TEST_F(Program, TheQuotesPageListsEveryLineInFileOrderAndBalloonsCutLongQuotes) 
   const TraceLine dump = run.Ops("dump")[0];
   EXPECT_EQ(dump.Number("rows"), 1001);
   EXPECT_EQ(dump.Number("page"), 1);
-  EXPECT_NE(dump.Get("firstRows").find("\"" + std::string(300, 'x') + "\",\"\",\"Line 1\""),
-            std::string::npos)
+  std::string rows = "\"";
+  rows += std::string(300, 'x');
+  rows += "\",\"\",\"Line 1\"";
+  EXPECT_NE(dump.Get("firstRows").find(rows), std::string::npos)
       << "rows hold whole quotes, empty lines as empty rows";
 }
 
@@ -172,6 +212,31 @@ TEST_F(Program, TheWindowComesFromTheTrayOnTheChosenPageAndGoesBackByEveryWay) {
   EXPECT_EQ(taskbar[3].Get("do"), "show");
   EXPECT_EQ(taskbar[4].Get("do"), "restore");
   EXPECT_FALSE(run.Exited()) << "hiding never ends the program";
+}
+
+TEST_F(Program, EveryWayBackToTheTrayTakesTheTaskbarEntryAlong) {
+  Quotes(TenQuotes());
+  for (const char* way : {"close", "minimize", "click BitBtn1", "click BitBtn2", "key enter"}) {
+    SCOPED_TRACE(way);
+    const SimRun run = Run(std::string("menu Settings1\ntray contextmenu\n") + way + "\ndump\n");
+    const auto taskbar = run.Ops("taskbar");
+    ASSERT_FALSE(taskbar.empty());
+    EXPECT_EQ(taskbar.back().Get("do"), "hide") << "the entry goes last";
+    EXPECT_EQ(run.Ops("dump")[0].Get("visible"), "false");
+    const auto windows = run.Ops("window");
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(windows[1].Get("do"), "hide");
+  }
+}
+
+TEST_F(Program, TheTrayMenuOffersItsFourCommandsWithTheirAccessKeys) {
+  Quotes(TenQuotes());
+  const SimRun run = Run("tray contextmenu\n");
+  ASSERT_EQ(run.Ops("popup").size(), 1u);
+  EXPECT_EQ(run.Ops("popup")[0].Strings("items"),
+            (std::vector<std::string>{"&Tell me more, Zanto!", "-", "&Settings...",
+                                      "About &Zanto...", "E&xit"}));
+  EXPECT_EQ(run.Ops("popup")[0].Get("menu"), "PopupMenu1");
 }
 
 TEST_F(Program, TheStartShowStateDecidesHowTheWindowFirstComesUp) {
@@ -219,6 +284,16 @@ TEST_F(Program, TheSessionEndIsNeverRefusedAndEndsTheProgramWithNothingShown) {
   }
   const SimRun cancelled = Run("queryendsession\n");
   EXPECT_FALSE(cancelled.Exited()) << "a query alone ends nothing";
+  // The program takes its icon away itself, whether or not the tray window hears of the end.
+  bool present = true;
+  const SimRun mainOnly = RunLive(Options(), [&](sim::SimDesktop& d, TfrmSettings&) {
+    d.Wait(1000);
+    d.EndSession(sim::SimDesktop::kMainWindowOnly);
+    present = d.IconPresent();
+  });
+  EXPECT_FALSE(present);
+  EXPECT_EQ(mainOnly.Shell("NIM_DELETE").size(), 1u);
+  EXPECT_TRUE(mainOnly.Exited());
 }
 
 TEST_F(Program, OlderShellsAndAnUnreadableVersionGetTheShortRecordAndNoBalloons) {

@@ -538,13 +538,13 @@ void SimDesktop::QueryEndSession() {
   DeliverPosted();
 }
 
-void SimDesktop::EndSession() {
+void SimDesktop::EndSession(bool mainWindowOnly) {
   for (WindowId id : TopLevelWindows()) {
     auto it = windows_.find(id);
     if (it == windows_.end()) continue;
     if (it->second.kind == Kind::Form) {
       if (form_) form_->events_.formEndSession(true);
-    } else {
+    } else if (!mainWindowOnly) {
       Send(id, wm::EndSession, 1, 0);
     }
   }

@@ -58,7 +58,10 @@ class SimDesktop final : public platform::Desktop {
   void SetMenuAnswer(std::optional<std::string> item) { menuAnswer_ = std::move(item); }
   void TaskbarCreated();
   void QueryEndSession();
-  void EndSession();
+  // The session ends: every top-level window hears of it, or only the main window (a
+  // system that ends the process once that has answered).
+  static constexpr bool kMainWindowOnly = true;
+  void EndSession(bool mainWindowOnly = false);
   // Ends the program politely, as taskkill without /f and installers do: WM_CLOSE to each
   // of its top-level windows.
   void EndTask();
