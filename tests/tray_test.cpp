@@ -21,9 +21,9 @@ using sim::SimDesktop;
 using test::TraceLine;
 using Ops = std::vector<std::string>;
 
-// The simulated desktop with a shell version that can be unreadable at first and readable
-// later, and that counts how often it is read.
-class VersionedShell final : public platform::Desktop {
+// The simulated desktop's notification area with a shell version that can be unreadable at
+// first and readable later, and that counts how often it is read.
+class VersionedShell final : public platform::NotificationArea {
  public:
   VersionedShell(SimDesktop& sim, std::optional<std::uint32_t> version)
       : version(version), sim_(sim) {}
@@ -37,53 +37,7 @@ class VersionedShell final : public platform::Desktop {
   bool notifyIcon(std::uint32_t m, const platform::NotifyIconData& d) override {
     return sim_.notifyIcon(m, d);
   }
-  std::uint32_t registerWindowMessage(const std::string& n) override {
-    return sim_.registerWindowMessage(n);
-  }
   bool registerServiceProcess(bool hide) override { return sim_.registerServiceProcess(hide); }
-  std::unique_ptr<platform::NativeWindow> createWindow(const std::string& c,
-                                                       platform::MessageHandler& h,
-                                                       bool messageOnly) override {
-    return sim_.createWindow(c, h, messageOnly);
-  }
-  std::unique_ptr<platform::TaskbarWindow> createTaskbarWindow(
-      const std::string& t, platform::MessageHandler& h) override {
-    return sim_.createTaskbarWindow(t, h);
-  }
-  std::unique_ptr<platform::NativeForm> createForm(const platform::FormDef& d, platform::WindowId o,
-                                                   platform::FormEvents& e) override {
-    return sim_.createForm(d, o, e);
-  }
-  bool setForegroundWindow(platform::WindowId w) override { return sim_.setForegroundWindow(w); }
-  void postMessage(platform::WindowId w, std::uint32_t m, std::uintptr_t wp,
-                   std::intptr_t lp) override {
-    sim_.postMessage(w, m, wp, lp);
-  }
-  int trackPopupMenu(platform::WindowId o, platform::Point at, const std::string& n,
-                     const std::vector<platform::MenuItemView>& items) override {
-    return sim_.trackPopupMenu(o, at, n, items);
-  }
-  void errorBox(const std::string& c, const std::string& t) override { sim_.errorBox(c, t); }
-  bool setTimer(platform::WindowId w, std::uintptr_t id, std::uint32_t ms) override {
-    return sim_.setTimer(w, id, ms);
-  }
-  void killTimer(platform::WindowId w, std::uintptr_t id) override { sim_.killTimer(w, id); }
-  bool keyDown(int key) override { return sim_.keyDown(key); }
-  platform::Point cursorPos() override { return sim_.cursorPos(); }
-  std::uint32_t doubleClickTime() override { return sim_.doubleClickTime(); }
-  std::string executablePath() override { return sim_.executablePath(); }
-  std::string_view pathDelimiters() override { return sim_.pathDelimiters(); }
-  std::optional<platform::FileStamp> fileStamp(const std::string& p) override {
-    return sim_.fileStamp(p);
-  }
-  platform::ReadResult readFileDenyWriters(const std::string& p, std::string& b) override {
-    return sim_.readFileDenyWriters(p, b);
-  }
-  std::uint32_t utcMillisecondsOfDay() override { return sim_.utcMillisecondsOfDay(); }
-  std::int64_t localTimeMilliseconds() override { return sim_.localTimeMilliseconds(); }
-  int startupShowCommand() override { return sim_.startupShowCommand(); }
-  void runMessageLoop() override { sim_.runMessageLoop(); }
-  void quit() override { sim_.quit(); }
 
  private:
   SimDesktop& sim_;
@@ -158,7 +112,7 @@ constexpr std::uint32_t kShell60 = 0x60000;
 struct Harness {
   explicit Harness(sim::SimOptions options = {}, const TrayForm::Setup& setup = ThisProgram)
       : trace(out), sim(options, trace), shell(sim, options.shellVersion) {
-    app = std::make_unique<TApplication>(shell);
+    app = std::make_unique<TApplication>(platform::DesktopRoles{shell, sim, sim, sim, sim});
     app->Initialize();
     app->SetTitle("Zanto");
     form = &app->CreateForm<TrayForm>(setup);

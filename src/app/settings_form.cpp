@@ -76,7 +76,7 @@ void TfrmSettings::FormCreate() {
   ExitRequested = false;
   TrayIcon.HideToTray();
   QuoteDeck = std::make_unique<TQuoteDeck>();
-  Application().Random().Seed(Application().Desktop().utcMillisecondsOfDay());
+  Application().Random().Seed(Application().Clock().utcMillisecondsOfDay());
   ZantoSaysTimer.SetEnabled(true);
   LoadQuotes();
 }
@@ -105,7 +105,7 @@ void TfrmSettings::EndSession(bool ending) {
 }
 
 void TfrmSettings::LoadQuotes() {
-  quotes_ = LoadQuoteList(Application().Desktop());
+  quotes_ = LoadQuoteList(Application().Files());
   ListView1.SetSource({[this] { return quotes_.Count(); },
                        [this](std::size_t row) { return quotes_[row]; }, quotes_.Encoding()});
 }

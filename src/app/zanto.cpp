@@ -5,13 +5,13 @@
 
 namespace zanto {
 
-int RunZanto(platform::Desktop& desktop, const std::function<void(TfrmSettings&)>& started) {
+int RunZanto(platform::DesktopRoles desktop, const std::function<void(TfrmSettings&)>& started) {
   TApplication app(desktop);
   app.Initialize();
   app.SetTitle("Zanto");
   TfrmSettings& form = app.CreateForm<TfrmSettings>();
   // The window is still hidden: the show state only decides how it comes up later.
-  switch (desktop.startupShowCommand()) {
+  switch (desktop.clock.startupShowCommand()) {
     case platform::sw::ShowMaximized:
       form.SetWindowState(platform::WindowState::Maximized);
       break;

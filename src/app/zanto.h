@@ -11,6 +11,7 @@ class TfrmSettings;
 
 // Runs Zanto over a desktop until the program ends; returns the process exit code.
 // `started` sees the window once it exists, before the loop runs (tools that drive it).
-int RunZanto(platform::Desktop& desktop, const std::function<void(TfrmSettings&)>& started = {});
+int RunZanto(platform::DesktopRoles desktop,
+             const std::function<void(TfrmSettings&)>& started = {});
 
 }  // namespace zanto

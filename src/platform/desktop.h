@@ -1,6 +1,6 @@
 // The only door from the program to a desktop. Everything above src/platform/ reaches the
-// window system, the shell, the clock and the file system through these interfaces; each
-// desktop (Win32, the simulated one, ...) implements them.
+// window system, the shell, the clock and the file system through these interfaces, one for
+// each role; each desktop (Win32, the simulated one, ...) implements them all.
 //
 // Rules every implementation keeps:
 // - Calls into the program (MessageHandler, FormEvents) happen on the loop's one thread,
@@ -143,24 +143,31 @@ struct FileStamp {
 
 enum class ReadResult { Ok, CannotOpen, CannotRead };
 
-class Desktop {
- public:
-  virtual ~Desktop() = default;
+// The desktop by role: each user depends on the part it uses, and a test double stands in
+// for one part only.
 
-  // Notification area.
+// The notification area: the icon, its balloons, and the shell's version.
+class NotificationArea {
+ public:
+  virtual ~NotificationArea() = default;
   virtual bool notifyIcon(std::uint32_t message, const NotifyIconData& data) = 0;
   virtual std::uint32_t shellVersion() = 0;  // major * 65536 + minor; 0 when unreadable
-  virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
   // Drops the process from the task list or lists it again; false where the system can't.
   virtual bool registerServiceProcess(bool hide) = 0;
+};
 
-  // Windows. A message-only window receives no broadcasts (shell restart, session end).
+// Windows, forms, menus, the error box, and the message loop that drives them.
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+  // A message-only window receives no broadcasts (shell restart, session end).
   virtual std::unique_ptr<NativeWindow> createWindow(const std::string& className,
                                                      MessageHandler& handler, bool messageOnly) = 0;
   virtual std::unique_ptr<TaskbarWindow> createTaskbarWindow(const std::string& title,
                                                              MessageHandler& handler) = 0;
   virtual std::unique_ptr<NativeForm> createForm(const FormDef& def, WindowId owner,
                                                  FormEvents& events) = 0;
+  virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
   virtual bool setForegroundWindow(WindowId window) = 0;
   virtual void postMessage(WindowId window, std::uint32_t msg, std::uintptr_t wParam,
                            std::intptr_t lParam) = 0;
@@ -169,18 +176,24 @@ class Desktop {
                              const std::vector<MenuItemView>& items) = 0;
   // The standard error box: modal, error icon, one OK button.
   virtual void errorBox(const std::string& caption, const std::string& text) = 0;
+  // The message loop: runs until quit() is called.
+  virtual void runMessageLoop() = 0;
+  virtual void quit() = 0;
+};
 
-  // Timers: repeating, by window and id; ticks arrive as wm::Timer with the id in wParam.
+// Timers: repeating, by window and id; ticks arrive as wm::Timer with the id in wParam.
+class Timers {
+ public:
+  virtual ~Timers() = default;
   // Setting an existing id restarts it. False when the system has no timer left.
   virtual bool setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) = 0;
   virtual void killTimer(WindowId window, std::uintptr_t id) = 0;
+};
 
-  // Input state at this moment.
-  virtual bool keyDown(int virtualKey) = 0;  // high bit of GetKeyState
-  virtual Point cursorPos() = 0;
-  virtual std::uint32_t doubleClickTime() = 0;
-
-  // Files, process and clock.
+// The executable's place and the quotes file.
+class Files {
+ public:
+  virtual ~Files() = default;
   virtual std::string executablePath() = 0;
   virtual std::string_view pathDelimiters() = 0;  // the characters that end a directory
   // Where this desktop's users keep a quotes file of their own, looked for before the one
@@ -189,13 +202,42 @@ class Desktop {
   virtual std::optional<FileStamp> fileStamp(const std::string& path) = 0;
   // Opens with other writers denied, reads the whole file, closes it again.
   virtual ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) = 0;
+};
+
+// The clock, the input devices' state, and how the process was started.
+class ClockAndInput {
+ public:
+  virtual ~ClockAndInput() = default;
+  virtual bool keyDown(int virtualKey) = 0;  // high bit of GetKeyState
+  virtual Point cursorPos() = 0;
+  virtual std::uint32_t doubleClickTime() = 0;
   virtual std::uint32_t utcMillisecondsOfDay() = 0;
   virtual std::int64_t localTimeMilliseconds() = 0;  // local date and time, any fixed epoch
   virtual int startupShowCommand() = 0;              // sw::ShowNormal unless started otherwise
+};
 
-  // The message loop: runs until quit() is called.
-  virtual void runMessageLoop() = 0;
-  virtual void quit() = 0;
+// A whole desktop: every role in one.
+class Desktop : public NotificationArea,
+                public WindowSystem,
+                public Timers,
+                public Files,
+                public ClockAndInput {};
+
+// The roles the program runs on: one desktop's, or parts of several (a test that stands in
+// for one role).
+struct DesktopRoles {
+  NotificationArea& shell;
+  WindowSystem& windows;
+  Timers& timers;
+  Files& files;
+  ClockAndInput& clock;
+
+  // Every role from one desktop.
+  DesktopRoles(Desktop& desktop)  // NOLINT: a desktop is its roles
+      : shell(desktop), windows(desktop), timers(desktop), files(desktop), clock(desktop) {}
+  DesktopRoles(NotificationArea& shell, WindowSystem& windows, Timers& timers, Files& files,
+               ClockAndInput& clock)
+      : shell(shell), windows(windows), timers(timers), files(files), clock(clock) {}
 };
 
 }  // namespace zanto::platform

@@ -11,18 +11,18 @@ std::string QuotesFilePath(std::string_view executablePath, std::string_view del
   return path + kQuotesFileName;
 }
 
-bool QuotesFileExists(platform::Desktop& desktop, const std::string& path) {
-  const std::optional<platform::FileStamp> stamp = desktop.fileStamp(path);
+bool QuotesFileExists(platform::Files& files, const std::string& path) {
+  const std::optional<platform::FileStamp> stamp = files.fileStamp(path);
   return stamp && !stamp->directory && stamp->localYear >= 1980 && stamp->localYear <= 2107;
 }
 
-QuoteList LoadQuoteList(platform::Desktop& desktop) {
-  std::string path = desktop.userQuotesPath();
-  if (path.empty() || !QuotesFileExists(desktop, path))
-    path = QuotesFilePath(desktop.executablePath(), desktop.pathDelimiters());
-  if (!QuotesFileExists(desktop, path)) return QuoteList::Single(kQuotesNotFound);
+QuoteList LoadQuoteList(platform::Files& files) {
+  std::string path = files.userQuotesPath();
+  if (path.empty() || !QuotesFileExists(files, path))
+    path = QuotesFilePath(files.executablePath(), files.pathDelimiters());
+  if (!QuotesFileExists(files, path)) return QuoteList::Single(kQuotesNotFound);
   std::string bytes;
-  switch (desktop.readFileDenyWriters(path, bytes)) {
+  switch (files.readFileDenyWriters(path, bytes)) {
     case platform::ReadResult::Ok:
       break;
     case platform::ReadResult::CannotOpen:

@@ -17,11 +17,11 @@ inline constexpr const char* kQuotesNotFound = "Ai. Quotes.txt could not be foun
 std::string QuotesFilePath(std::string_view executablePath, std::string_view delimiters);
 
 // An entry that is not a directory and whose last-write time has a DOS date (1980-2107).
-bool QuotesFileExists(platform::Desktop& desktop, const std::string& path);
+bool QuotesFileExists(platform::Files& files, const std::string& path);
 
 // The quote list from the user's own quotes file where the desktop has one and it is there,
 // else from the file beside the executable. Raises "Cannot open file %s" when
 // the file is there but cannot be opened, "Cannot read file %s" when reading it fails.
-QuoteList LoadQuoteList(platform::Desktop& desktop);
+QuoteList LoadQuoteList(platform::Files& files);
 
 }  // namespace zanto

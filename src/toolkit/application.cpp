@@ -11,14 +11,14 @@ namespace wm = platform::wm;
 namespace sc = platform::sc;
 namespace sw = platform::sw;
 
-TApplication::TApplication(platform::Desktop& desktop) : desktop_(desktop) {}
+TApplication::TApplication(platform::DesktopRoles desktop) : desktop_(desktop) {}
 
 TApplication::~TApplication() {
   DestroyForms();
 }
 
 void TApplication::Initialize() {
-  if (!taskbar_) taskbar_ = desktop_.createTaskbarWindow(title_, *this);
+  if (!taskbar_) taskbar_ = desktop_.windows.createTaskbarWindow(title_, *this);
 }
 
 void TApplication::SetTitle(std::string title) {
@@ -68,18 +68,18 @@ void TApplication::UnhookMainWindow(MessageHook& hook) {
 
 void TApplication::Run() {
   if (ShowMainForm && mainForm_) Guard([&] { mainForm_->Show(); });
-  if (!terminated_) desktop_.runMessageLoop();
+  if (!terminated_) desktop_.windows.runMessageLoop();
 }
 
 void TApplication::Terminate() {
   if (terminated_) return;
   terminated_ = true;
-  desktop_.quit();
+  desktop_.windows.quit();
 }
 
 void TApplication::ShowErrorBox(const std::string& message) noexcept {
   try {
-    desktop_.errorBox(title_, errorBoxText(message));
+    desktop_.windows.errorBox(title_, errorBoxText(message));
   } catch (...) {
     // Nothing is left to tell the user with; the loop goes on.
   }

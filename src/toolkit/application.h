@@ -25,12 +25,17 @@ class MessageHook {
 
 class TApplication final : private platform::MessageHandler {
  public:
-  explicit TApplication(platform::Desktop& desktop);
+  // The desktop the program runs on: one desktop, or roles from several.
+  explicit TApplication(platform::DesktopRoles desktop);
   ~TApplication() override;
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  platform::Desktop& Desktop() const { return desktop_; }
+  platform::NotificationArea& Shell() const { return desktop_.shell; }
+  platform::WindowSystem& Windows() const { return desktop_.windows; }
+  platform::Timers& Timers() const { return desktop_.timers; }
+  platform::Files& Files() const { return desktop_.files; }
+  platform::ClockAndInput& Clock() const { return desktop_.clock; }
   RandomSource& Random() { return random_; }
 
   // Creates the taskbar window.
@@ -93,7 +98,7 @@ class TApplication final : private platform::MessageHandler {
                                              std::intptr_t lParam) noexcept override;
   void AddForm(std::unique_ptr<TForm> form);
 
-  platform::Desktop& desktop_;
+  platform::DesktopRoles desktop_;
   RandomSource random_;
   std::string title_;
   std::unique_ptr<platform::TaskbarWindow> taskbar_;

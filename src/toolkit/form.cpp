@@ -35,7 +35,7 @@ TForm::TForm(TApplication& app, platform::FormDef def)
     controls_.push_back(control);
   }
   bounds_ = layout::arrange(def_, clientWidth_, clientHeight_);
-  native_ = app_.Desktop().createForm(def_, app_.Handle(), *this);
+  native_ = app_.Windows().createForm(def_, app_.Handle(), *this);
 }
 
 TForm::~TForm() {

@@ -25,7 +25,7 @@ int TPopupMenu::Track(platform::WindowId owner, platform::Point at) {
   view.reserve(items_.size());
   for (const TMenuItem* item : items_)
     view.push_back({item->Command(), item->Name(), item->Caption(), item->Default()});
-  return Application().Desktop().trackPopupMenu(owner, at, Name(), view);
+  return Application().Windows().trackPopupMenu(owner, at, Name(), view);
 }
 
 bool TPopupMenu::DispatchCommand(int command) {

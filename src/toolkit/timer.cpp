@@ -10,7 +10,7 @@ constexpr std::uintptr_t kTimerId = 1;
 
 TTimer::TTimer(TComponent* owner, std::string name)
     : TComponent(owner, std::move(name)),
-      window_(Application().Desktop().createWindow("TTimerWindow", *this, true)) {}
+      window_(Application().Windows().createWindow("TTimerWindow", *this, true)) {}
 
 TTimer::~TTimer() {
   Stop();
@@ -19,13 +19,13 @@ TTimer::~TTimer() {
 void TTimer::Stop() {
   if (!running_) return;
   running_ = false;
-  Application().Desktop().killTimer(window_->id(), kTimerId);
+  Application().Timers().killTimer(window_->id(), kTimerId);
 }
 
 void TTimer::UpdateTimer() {
   Stop();
   if (!enabled_ || interval_ == 0 || !onTimer_) return;
-  if (!Application().Desktop().setTimer(window_->id(), kTimerId, interval_))
+  if (!Application().Timers().setTimer(window_->id(), kTimerId, interval_))
     throw EOutOfResources("Not enough timers available");
   running_ = true;
 }

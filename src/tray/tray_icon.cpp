@@ -38,9 +38,12 @@ std::uint32_t InfoFlags(TBalloonType kind) {
 
 TTrayIcon::TTrayIcon(TComponent* owner, std::string name)
     : TComponent(owner, std::move(name)),
-      desktop_(Application().Desktop()),
-      window_(desktop_.createWindow("TTrayIconWindow", *this, false)),
-      taskbarCreated_(desktop_.registerWindowMessage("TaskbarCreated")) {}
+      shell_(Application().Shell()),
+      windows_(Application().Windows()),
+      timers_(Application().Timers()),
+      clock_(Application().Clock()),
+      window_(windows_.createWindow("TTrayIconWindow", *this, false)),
+      taskbarCreated_(windows_.registerWindowMessage("TaskbarCreated")) {}
 
 TTrayIcon::~TTrayIcon() {
   StopTimer(kAddRetryTimer);
@@ -51,7 +54,7 @@ TTrayIcon::~TTrayIcon() {
 
 std::uint32_t TTrayIcon::ShellVersion() {
   // A failed read is tried again next time; a good one is kept.
-  if (shellVersion_ == 0) shellVersion_ = desktop_.shellVersion();
+  if (shellVersion_ == 0) shellVersion_ = shell_.shellVersion();
   return shellVersion_;
 }
 
@@ -69,7 +72,7 @@ bool TTrayIcon::Send(std::uint32_t message, std::uint32_t flags) {
   // is made good by the re-add that follows the shell's restart, and a refused add also by
   // the retries.
   record_.uFlags = flags;
-  return desktop_.notifyIcon(message, record_);
+  return shell_.notifyIcon(message, record_);
 }
 
 void TTrayIcon::SetActive(bool active) {
@@ -282,7 +285,7 @@ void TTrayIcon::SetVisibility(TTrayVisibilities visibility) {
 void TTrayIcon::SetTaskListed(bool listed) {
   if (listed == taskListed_) return;
   taskListed_ = listed;
-  desktop_.registerServiceProcess(!listed);
+  shell_.registerServiceProcess(!listed);
 }
 
 void TTrayIcon::ShowBalloon(std::string_view title, std::string_view text, TBalloonType kind,
@@ -290,7 +293,7 @@ void TTrayIcon::ShowBalloon(std::string_view title, std::string_view text, TBall
                             platform::TextEncoding encoding) {
   if (ShellVersion() < kBalloonShell) return;
   if (cancelPrevious) HideBalloons();
-  balloonStart_ = desktop_.localTimeMilliseconds();
+  balloonStart_ = clock_.localTimeMilliseconds();
   balloonLength_ = timeoutMs / 1000;
   CopyField(record_.szInfoTitle, title, 63, encoding);
   CopyField(record_.szInfo, text, 255, encoding);

@@ -139,7 +139,10 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   void StopTimer(std::uintptr_t id);
   TShiftState ReadShiftState();
 
-  platform::Desktop& desktop_;
+  platform::NotificationArea& shell_;
+  platform::WindowSystem& windows_;
+  platform::Timers& timers_;
+  platform::ClockAndInput& clock_;
   std::unique_ptr<platform::NativeWindow> window_;
   std::uint32_t taskbarCreated_ = 0;
 

@@ -39,18 +39,18 @@ std::optional<std::intptr_t> TTrayIcon::handleMessage(std::uint32_t msg, std::ui
 
 TShiftState TTrayIcon::ReadShiftState() {
   TShiftState shift = 0;
-  if (desktop_.keyDown(vk::Shift)) shift |= ssShift;
-  if (desktop_.keyDown(vk::Menu)) shift |= ssAlt;
-  if (desktop_.keyDown(vk::Control)) shift |= ssCtrl;
-  if (desktop_.keyDown(vk::LButton)) shift |= ssLeft;
-  if (desktop_.keyDown(vk::RButton)) shift |= ssRight;
-  if (desktop_.keyDown(vk::MButton)) shift |= ssMiddle;
+  if (clock_.keyDown(vk::Shift)) shift |= ssShift;
+  if (clock_.keyDown(vk::Menu)) shift |= ssAlt;
+  if (clock_.keyDown(vk::Control)) shift |= ssCtrl;
+  if (clock_.keyDown(vk::LButton)) shift |= ssLeft;
+  if (clock_.keyDown(vk::RButton)) shift |= ssRight;
+  if (clock_.keyDown(vk::MButton)) shift |= ssMiddle;
   return shift;
 }
 
 void TTrayIcon::OnIconCallback(std::uint32_t code) {
   const TShiftState shift = ReadShiftState();
-  const platform::Point at = desktop_.cursorPos();
+  const platform::Point at = clock_.cursorPos();
   switch (code) {
     case wm::ContextMenu:
     case nin::KeySelect:
@@ -94,7 +94,7 @@ void TTrayIcon::OnIconCallback(std::uint32_t code) {
       }
       break;
     case nin::BalloonTimeout: {
-      const std::int64_t now = desktop_.localTimeMilliseconds();
+      const std::int64_t now = clock_.localTimeMilliseconds();
       const std::int64_t elapsed = now >= balloonStart_ ? now - balloonStart_ : balloonStart_ - now;
       // The shell may report a time-out early; only one past the balloon's length counts.
       if (elapsed / 1000 > static_cast<std::int64_t>(balloonLength_)) HideBalloons();
@@ -154,7 +154,7 @@ void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, platform::Point 
       clickAt_ = at;
       if (!clickPending_) {
         clickPending_ = true;
-        StartTimer(kClickTimer, desktop_.doubleClickTime());
+        StartTimer(kClickTimer, clock_.doubleClickTime());
       }
     }
   }
@@ -210,9 +210,9 @@ void TTrayIcon::ContextPopup(platform::Point at) {
 void TTrayIcon::PopUp(TPopupMenu& menu, platform::Point at) {
   // The menu must belong to the foreground window, or it would not close when the user
   // clicks elsewhere; the null message afterwards lets it close at once.
-  desktop_.setForegroundWindow(window_->id());
+  windows_.setForegroundWindow(window_->id());
   const int command = menu.Track(window_->id(), at);
-  desktop_.postMessage(window_->id(), wm::Null, 0, 0);
+  windows_.postMessage(window_->id(), wm::Null, 0, 0);
   // The chosen item runs only if its menu survived the time the menu was open.
   if (&menu == popupMenu_ || &menu == dropDownMenu_) menu.DispatchCommand(command);
 }
@@ -248,11 +248,11 @@ void TTrayIcon::StopAnimation() {
 void TTrayIcon::StartTimer(std::uintptr_t id, std::uint32_t ms) {
   // The component's own timers are conveniences: without one the click, animation or
   // early balloon withdrawal simply does not happen.
-  desktop_.setTimer(window_->id(), id, ms);
+  timers_.setTimer(window_->id(), id, ms);
 }
 
 void TTrayIcon::StopTimer(std::uintptr_t id) {
-  desktop_.killTimer(window_->id(), id);
+  timers_.killTimer(window_->id(), id);
 }
 
 }  // namespace zanto
