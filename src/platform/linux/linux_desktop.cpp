@@ -146,30 +146,9 @@ QIcon LinuxDesktop::Icon(IconId id) const {
   return icon;
 }
 
-WindowId LinuxDesktop::AddWindow(Entry entry) {
-  const WindowId id = nextWindow_;
-  nextWindow_ += 0x10;
-  windows_[id] = std::move(entry);
-  return id;
-}
-
 void LinuxDesktop::RemoveWindow(WindowId id) {
-  windows_.erase(id);
+  windows_.Remove(id);
   timers_->KillAll(id);
-}
-
-std::optional<std::intptr_t> LinuxDesktop::Send(WindowId window, std::uint32_t msg,
-                                                std::uintptr_t wParam, std::intptr_t lParam) {
-  const auto it = windows_.find(window);
-  if (it == windows_.end() || !it->second.handler) return std::nullopt;
-  return it->second.handler->handleMessage(msg, wParam, lParam);
-}
-
-std::vector<WindowId> LinuxDesktop::TopLevelWindows() const {
-  std::vector<WindowId> ids;
-  for (const auto& [id, entry] : windows_)
-    if (entry.topLevel) ids.push_back(id);
-  return ids;
 }
 
 void LinuxDesktop::Later(std::function<void()> work) {
@@ -179,13 +158,13 @@ void LinuxDesktop::Later(std::function<void()> work) {
 std::unique_ptr<NativeWindow> LinuxDesktop::createWindow(const std::string& className,
                                                          MessageHandler& handler,
                                                          bool messageOnly) {
-  const WindowId id = AddWindow({className, &handler, !messageOnly});
+  const WindowId id = windows_.Add({className, &handler, !messageOnly});
   return std::make_unique<Window>(*this, id);
 }
 
 std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::string& title,
                                                                  MessageHandler& handler) {
-  const WindowId id = AddWindow({"TApplication", &handler, true});
+  const WindowId id = windows_.Add({"TApplication", &handler, true});
   auto window = std::make_unique<Taskbar>(*this, id);
   window->setTitle(title);
   return window;
@@ -193,14 +172,14 @@ std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::stri
 
 std::unique_ptr<NativeForm> LinuxDesktop::createForm(const FormDef& def, WindowId owner,
                                                      FormEvents& events) {
-  const WindowId id = AddWindow({def.className, nullptr, true});
+  const WindowId id = windows_.Add({def.className, nullptr, true});
   LinuxForm::Hooks hooks;
   hooks.restoredByUser = [this, owner] {
     Later([this, owner] { Send(owner, wm::SysCommand, sc::Restore, 0); });
   };
   hooks.destroyed = [this, id] { RemoveWindow(id); };
   auto form = std::make_unique<LinuxForm>(id, def, events, Icon(IconId::Program), std::move(hooks));
-  windows_[id].form = form.get();
+  windows_.Find(id)->extra = form.get();
   form->Apply(taskbarShown_, taskbarIconic_);
   return form;
 }
@@ -228,15 +207,16 @@ void LinuxDesktop::TaskbarShow(int command) {
 }
 
 void LinuxDesktop::UpdateForms() {
-  for (const auto& [id, entry] : windows_)
-    if (entry.form) entry.form->Apply(taskbarShown_, taskbarIconic_);
+  windows_.ForEach([this](WindowId, Windows::Entry& entry) {
+    if (entry.extra) entry.extra->Apply(taskbarShown_, taskbarIconic_);
+  });
 }
 
 bool LinuxDesktop::setForegroundWindow(WindowId window) {
   // Only a shown form can be brought forward; the other windows are never seen.
-  const auto it = windows_.find(window);
-  if (it == windows_.end()) return false;
-  if (LinuxForm* form = it->second.form; form && form->visible()) {
+  const Windows::Entry* entry = windows_.Find(window);
+  if (!entry) return false;
+  if (LinuxForm* form = entry->extra; form && form->visible()) {
     form->Widget().raise();
     form->Widget().activateWindow();
   }
@@ -262,11 +242,7 @@ std::uint32_t LinuxDesktop::shellVersion() {
 }
 
 std::uint32_t LinuxDesktop::registerWindowMessage(const std::string& name) {
-  const auto it = registered_.find(name);
-  if (it != registered_.end()) return it->second;
-  const auto id = static_cast<std::uint32_t>(0xC000 + registered_.size());
-  registered_[name] = id;
-  return id;
+  return windows_.Register(name);
 }
 
 bool LinuxDesktop::registerServiceProcess(bool) {
@@ -321,7 +297,7 @@ void LinuxDesktop::IconMenuWanted(const IconAddress& icon) {
 
 void LinuxDesktop::ShellRestarted() {
   const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
-  for (WindowId id : TopLevelWindows()) postMessage(id, msg, 0, 0);
+  for (WindowId id : windows_.TopLevel()) postMessage(id, msg, 0, 0);
 }
 
 int LinuxDesktop::trackPopupMenu(WindowId owner, Point at, const std::string&,
@@ -361,7 +337,7 @@ void LinuxDesktop::errorBox(const std::string& caption, const std::string& text)
 // Timers, input, files and the clock
 
 bool LinuxDesktop::setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) {
-  if (!windows_.count(window)) return false;
+  if (!windows_.Find(window)) return false;
   return timers_->Set(window, id, ms);
 }
 
@@ -450,11 +426,11 @@ void LinuxDesktop::quit() {
 
 bool LinuxDesktop::QueryEndSession() {
   bool agreed = true;
-  for (WindowId id : TopLevelWindows()) {
-    const auto it = windows_.find(id);
-    if (it == windows_.end()) continue;
-    if (it->second.form) {
-      if (!it->second.form->Events().formQueryEndSession()) agreed = false;
+  for (WindowId id : windows_.TopLevel()) {
+    const Windows::Entry* entry = windows_.Find(id);
+    if (!entry) continue;
+    if (entry->extra) {
+      if (!entry->extra->Events().formQueryEndSession()) agreed = false;
     } else if (const auto answer = Send(id, wm::QueryEndSession, 0, 0)) {
       if (*answer == 0) agreed = false;
     }
@@ -463,11 +439,11 @@ bool LinuxDesktop::QueryEndSession() {
 }
 
 void LinuxDesktop::EndSession(bool ending) {
-  for (WindowId id : TopLevelWindows()) {
-    const auto it = windows_.find(id);
-    if (it == windows_.end()) continue;
-    if (it->second.form) {
-      it->second.form->Events().formEndSession(ending);
+  for (WindowId id : windows_.TopLevel()) {
+    const Windows::Entry* entry = windows_.Find(id);
+    if (!entry) continue;
+    if (entry->extra) {
+      entry->extra->Events().formEndSession(ending);
     } else {
       Send(id, wm::EndSession, ending ? 1 : 0, 0);
     }

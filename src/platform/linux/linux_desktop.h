@@ -31,6 +31,7 @@
 #include "platform/desktop.h"
 #include "platform/linux/session.h"
 #include "platform/linux/shell_events.h"
+#include "platform/window_table.h"
 
 namespace zanto::platform::linux_desktop {
 
@@ -90,23 +91,19 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   friend class Taskbar;
   friend class TimerHost;
 
-  struct Entry {
-    std::string className;
-    MessageHandler* handler = nullptr;
-    bool topLevel = false;      // receives the broadcasts: shell restart, session end
-    LinuxForm* form = nullptr;  // a form answers through its FormEvents instead
-  };
+  // A form answers through its FormEvents instead of a handler.
+  using Windows = WindowTable<LinuxForm*>;
   // A pop-up menu call that is to answer with an item the user chose in a host's menu.
   struct Answer {
     WindowId owner = 0;
     int command = 0;
   };
 
-  WindowId AddWindow(Entry entry);
   void RemoveWindow(WindowId id);
   std::optional<std::intptr_t> Send(WindowId window, std::uint32_t msg, std::uintptr_t wParam,
-                                    std::intptr_t lParam);
-  std::vector<WindowId> TopLevelWindows() const;
+                                    std::intptr_t lParam) {
+    return windows_.Send(window, msg, wParam, lParam);
+  }
   void Later(std::function<void()> work);
   void TaskbarShow(int command);
   void UpdateForms();
@@ -125,9 +122,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
 
   QObject context_;  // queued work runs in its name; gone with the desktop
   std::unique_ptr<TimerHost> timers_;
-  std::map<WindowId, Entry> windows_;
-  WindowId nextWindow_ = 0x10010;
-  std::map<std::string, std::uint32_t> registered_;
+  Windows windows_;
 
   std::unique_ptr<StatusArea> statusArea_;
   std::unique_ptr<Session> session_;

@@ -170,31 +170,10 @@ JsonObject SimDesktop::Line(std::string_view op) const {
   return line;
 }
 
-WindowId SimDesktop::AddWindow(WindowEntry entry) {
-  const WindowId id = nextWindow_;
-  nextWindow_ += 0x10;
-  windows_[id] = std::move(entry);
-  return id;
-}
-
 void SimDesktop::RemoveWindow(WindowId id) {
-  windows_.erase(id);
+  windows_.Remove(id);
   for (auto it = timers_.begin(); it != timers_.end();)
     it = it->first.first == id ? timers_.erase(it) : std::next(it);
-}
-
-std::optional<std::intptr_t> SimDesktop::Send(WindowId window, std::uint32_t msg,
-                                              std::uintptr_t wParam, std::intptr_t lParam) {
-  auto it = windows_.find(window);
-  if (it == windows_.end() || !it->second.handler) return std::nullopt;
-  return it->second.handler->handleMessage(msg, wParam, lParam);
-}
-
-std::vector<WindowId> SimDesktop::TopLevelWindows() const {
-  std::vector<WindowId> ids;
-  for (const auto& [id, entry] : windows_)
-    if (entry.topLevel) ids.push_back(id);
-  return ids;
 }
 
 void SimDesktop::DeliverPosted() {
@@ -262,11 +241,7 @@ std::uint32_t SimDesktop::shellVersion() {
 }
 
 std::uint32_t SimDesktop::registerWindowMessage(const std::string& name) {
-  auto it = registered_.find(name);
-  if (it != registered_.end()) return it->second;
-  const auto id = static_cast<std::uint32_t>(0xC000 + registered_.size());
-  registered_[name] = id;
-  return id;
+  return windows_.Register(name);
 }
 
 bool SimDesktop::registerServiceProcess(bool hide) {
@@ -282,13 +257,13 @@ bool SimDesktop::registerServiceProcess(bool hide) {
 std::unique_ptr<platform::NativeWindow> SimDesktop::createWindow(const std::string& className,
                                                                  platform::MessageHandler& handler,
                                                                  bool messageOnly) {
-  const WindowId id = AddWindow({className, &handler, !messageOnly, Kind::Plain});
+  const WindowId id = windows_.Add({className, &handler, !messageOnly, Kind::Plain});
   return std::make_unique<Window>(*this, id);
 }
 
 std::unique_ptr<platform::TaskbarWindow> SimDesktop::createTaskbarWindow(
     const std::string& title, platform::MessageHandler& handler) {
-  const WindowId id = AddWindow({"TApplication", &handler, true, Kind::Taskbar});
+  const WindowId id = windows_.Add({"TApplication", &handler, true, Kind::Taskbar});
   auto window = std::make_unique<Taskbar>(*this, id);
   window->setTitle(title);
   return window;
@@ -296,7 +271,7 @@ std::unique_ptr<platform::TaskbarWindow> SimDesktop::createTaskbarWindow(
 
 std::unique_ptr<platform::NativeForm> SimDesktop::createForm(const platform::FormDef& def, WindowId,
                                                              platform::FormEvents& events) {
-  const WindowId id = AddWindow({def.className, nullptr, true, Kind::Form});
+  const WindowId id = windows_.Add({def.className, nullptr, true, Kind::Form});
   auto form = std::make_unique<Form>(*this, id, def, events);
   form_ = form.get();
   return form;
@@ -361,10 +336,10 @@ void SimDesktop::UpdateMainWindow() {
 }
 
 bool SimDesktop::setForegroundWindow(WindowId window) {
-  auto it = windows_.find(window);
-  if (it == windows_.end()) return false;
+  const Windows::Entry* entry = windows_.Find(window);
+  if (!entry) return false;
   JsonObject line = Line("foreground");
-  line.Add("window", it->second.className);
+  line.Add("window", entry->className);
   trace_.Write(line);
   return true;
 }
@@ -504,12 +479,8 @@ void SimDesktop::TrayCallback(std::uint32_t code, unsigned modifierKeys) {
       break;
   }
   modifiers_ = modifierKeys;
-  for (const auto& [id, entry] : windows_)
-    if (entry.className == "TTrayIconWindow") {
-      const WindowId target = id;
-      Send(target, wm::User + 1, 1, static_cast<std::intptr_t>(code));
-      break;
-    }
+  if (const WindowId tray = windows_.OfClass("TTrayIconWindow"))
+    Send(tray, wm::User + 1, 1, static_cast<std::intptr_t>(code));
   modifiers_ = 0;
   DeliverPosted();
 }
@@ -517,16 +488,16 @@ void SimDesktop::TrayCallback(std::uint32_t code, unsigned modifierKeys) {
 void SimDesktop::TaskbarCreated() {
   shellIcons_.clear();
   const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
-  for (WindowId id : TopLevelWindows()) Send(id, msg, 0, 0);
+  for (WindowId id : windows_.TopLevel()) Send(id, msg, 0, 0);
   DeliverPosted();
 }
 
 void SimDesktop::QueryEndSession() {
-  for (WindowId id : TopLevelWindows()) {
-    auto it = windows_.find(id);
-    if (it == windows_.end()) continue;
+  for (WindowId id : windows_.TopLevel()) {
+    const Windows::Entry* entry = windows_.Find(id);
+    if (!entry) continue;
     std::intptr_t answer = 1;  // what default handling says
-    if (it->second.kind == Kind::Form) {
+    if (entry->extra == Kind::Form) {
       if (form_) answer = form_->events_.formQueryEndSession() ? 1 : 0;
     } else if (auto result = Send(id, wm::QueryEndSession, 0, 0)) {
       answer = *result;
@@ -539,10 +510,10 @@ void SimDesktop::QueryEndSession() {
 }
 
 void SimDesktop::EndSession(bool mainWindowOnly) {
-  for (WindowId id : TopLevelWindows()) {
-    auto it = windows_.find(id);
-    if (it == windows_.end()) continue;
-    if (it->second.kind == Kind::Form) {
+  for (WindowId id : windows_.TopLevel()) {
+    const Windows::Entry* entry = windows_.Find(id);
+    if (!entry) continue;
+    if (entry->extra == Kind::Form) {
       if (form_) form_->events_.formEndSession(true);
     } else if (!mainWindowOnly) {
       Send(id, wm::EndSession, 1, 0);
@@ -552,11 +523,11 @@ void SimDesktop::EndSession(bool mainWindowOnly) {
 }
 
 void SimDesktop::EndTask() {
-  for (WindowId id : TopLevelWindows()) {
+  for (WindowId id : windows_.TopLevel()) {
     if (quit_) break;
-    auto it = windows_.find(id);
-    if (it == windows_.end()) continue;
-    if (it->second.kind == Kind::Form) {
+    const Windows::Entry* entry = windows_.Find(id);
+    if (!entry) continue;
+    if (entry->extra == Kind::Form) {
       if (form_) form_->events_.formClose();
     } else {
       Send(id, wm::Close, 0, 0);

@@ -11,6 +11,7 @@
 
 #include "platform/desktop.h"
 #include "platform/sim/trace.h"
+#include "platform/window_table.h"
 
 namespace zanto::sim {
 
@@ -125,12 +126,7 @@ class SimDesktop final : public platform::Desktop {
   friend class Form;
 
   enum class Kind { Plain, Taskbar, Form };
-  struct WindowEntry {
-    std::string className;
-    platform::MessageHandler* handler = nullptr;
-    bool topLevel = false;
-    Kind kind = Kind::Plain;
-  };
+  using Windows = platform::WindowTable<Kind>;
   struct Timer {
     std::uint32_t interval = 0;
     std::uint64_t due = 0;
@@ -145,11 +141,11 @@ class SimDesktop final : public platform::Desktop {
 
   // What the shell does with a request; true when it did it.
   bool CarryOut(std::uint32_t message, std::uint32_t uID, bool longRecord);
-  platform::WindowId AddWindow(WindowEntry entry);
   void RemoveWindow(platform::WindowId id);
   std::optional<std::intptr_t> Send(platform::WindowId window, std::uint32_t msg,
-                                    std::uintptr_t wParam, std::intptr_t lParam);
-  std::vector<platform::WindowId> TopLevelWindows() const;
+                                    std::uintptr_t wParam, std::intptr_t lParam) {
+    return windows_.Send(window, msg, wParam, lParam);
+  }
   void DeliverPosted();
   JsonObject Line(std::string_view op) const;
   void TaskbarShow(int command);
@@ -162,12 +158,10 @@ class SimDesktop final : public platform::Desktop {
   std::uint64_t now_ = 0;
   std::uint64_t timerTicks_ = 0;
 
-  platform::WindowId nextWindow_ = 0x10010;
-  std::map<platform::WindowId, WindowEntry> windows_;
+  Windows windows_;
   std::map<std::pair<platform::WindowId, std::uintptr_t>, Timer> timers_;
   std::uint64_t timerOrder_ = 0;
   std::vector<Posted> posted_;
-  std::map<std::string, std::uint32_t> registered_;
   std::map<std::uint32_t, bool> shellIcons_;  // by uID
 
   platform::Point cursor_;
