@@ -24,6 +24,7 @@
 
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
+#include "platform/window_classes.h"
 
 using zanto::platform::win32::ExtendedLengthPath;
 using zanto::platform::win32::Utf8;
@@ -31,9 +32,10 @@ using zanto::platform::win32::Wide;
 
 namespace {
 
-constexpr const char* kTrayClass = "TTrayIconWindow";
-constexpr const char* kFormClass = "TfrmSettings";
-constexpr const char* kTaskbarClass = "TApplication";
+using zanto::platform::window_class::kTrayIcon;
+constexpr const char* kTrayClass = kTrayIcon;
+constexpr const char* kFormClass = zanto::platform::window_class::kSettings;
+constexpr const char* kTaskbarClass = zanto::platform::window_class::kTaskbar;
 constexpr UINT kIconCallback = WM_USER + 1;
 constexpr UINT kIconId = 1;
 

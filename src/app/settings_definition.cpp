@@ -1,5 +1,7 @@
 #include "app/settings_definition.h"
 
+#include "platform/window_classes.h"
+
 namespace zanto {
 
 using namespace platform;
@@ -11,7 +13,7 @@ constexpr unsigned kAll = akLeft | akTop | akRight | akBottom;
 FormDef Build() {
   FormDef f;
   f.name = "frmSettings";
-  f.className = "TfrmSettings";
+  f.className = window_class::kSettings;
   f.caption = "Zanto|Settings...";
   f.width = 419;
   f.height = 280;

@@ -1,5 +1,6 @@
 #include "toolkit/timer.h"
 
+#include "platform/window_classes.h"
 #include "toolkit/application.h"
 
 namespace zanto {
@@ -10,7 +11,7 @@ constexpr std::uintptr_t kTimerId = 1;
 
 TTimer::TTimer(TComponent* owner, std::string name)
     : TComponent(owner, std::move(name)),
-      window_(Application().Windows().createWindow("TTimerWindow", *this, true)) {}
+      window_(Application().Windows().createWindow(platform::window_class::kTimer, *this, true)) {}
 
 TTimer::~TTimer() {
   Stop();

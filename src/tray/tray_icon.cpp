@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/window_classes.h"
 #include "toolkit/form.h"
 
 namespace zanto {
@@ -42,7 +43,7 @@ TTrayIcon::TTrayIcon(TComponent* owner, std::string name)
       windows_(Application().Windows()),
       timers_(Application().Timers()),
       clock_(Application().Clock()),
-      window_(windows_.createWindow("TTrayIconWindow", *this, false)),
+      window_(windows_.createWindow(platform::window_class::kTrayIcon, *this, false)),
       taskbarCreated_(windows_.registerWindowMessage("TaskbarCreated")) {}
 
 TTrayIcon::~TTrayIcon() {

@@ -18,6 +18,7 @@
 #include "platform/linux/text_conversion.h"
 #include "platform/linux/user_quotes.h"
 #include "platform/posix/posix_files.h"
+#include "platform/window_classes.h"
 
 namespace zanto::platform::linux_desktop {
 
@@ -164,7 +165,7 @@ std::unique_ptr<NativeWindow> LinuxDesktop::createWindow(const std::string& clas
 
 std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::string& title,
                                                                  MessageHandler& handler) {
-  const WindowId id = windows_.Add({"TApplication", &handler, true});
+  const WindowId id = windows_.Add({window_class::kTaskbar, &handler, true});
   auto window = std::make_unique<Taskbar>(*this, id);
   window->setTitle(title);
   return window;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/posix/posix_files.h"
+#include "platform/window_classes.h"
 
 namespace zanto::sim {
 
@@ -50,7 +51,7 @@ const char* KindName(platform::ControlKind kind) {
     case platform::ControlKind::PageControl:
       return "TPageControl";
     case platform::ControlKind::TabSheet:
-      return "TTabSheet";
+      return platform::window_class::kTabSheet;
     case platform::ControlKind::ListView:
       return "TListView";
     case platform::ControlKind::Label:
@@ -263,7 +264,8 @@ std::unique_ptr<platform::NativeWindow> SimDesktop::createWindow(const std::stri
 
 std::unique_ptr<platform::TaskbarWindow> SimDesktop::createTaskbarWindow(
     const std::string& title, platform::MessageHandler& handler) {
-  const WindowId id = windows_.Add({"TApplication", &handler, true, Kind::Taskbar});
+  const WindowId id =
+      windows_.Add({platform::window_class::kTaskbar, &handler, true, Kind::Taskbar});
   auto window = std::make_unique<Taskbar>(*this, id);
   window->setTitle(title);
   return window;
@@ -479,7 +481,7 @@ void SimDesktop::TrayCallback(std::uint32_t code, unsigned modifierKeys) {
       break;
   }
   modifiers_ = modifierKeys;
-  if (const WindowId tray = windows_.OfClass("TTrayIconWindow"))
+  if (const WindowId tray = windows_.OfClass(platform::window_class::kTrayIcon))
     Send(tray, wm::User + 1, 1, static_cast<std::intptr_t>(code));
   modifiers_ = 0;
   DeliverPosted();

@@ -8,6 +8,7 @@
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window.h"
+#include "platform/window_classes.h"
 
 namespace zanto::platform::win32 {
 
@@ -42,7 +43,7 @@ static_assert(vk::LButton == VK_LBUTTON && vk::RButton == VK_RBUTTON && vk::MBut
 
 namespace {
 
-constexpr const char* kTaskbarClass = "TApplication";
+constexpr const char* kTaskbarClass = window_class::kTaskbar;
 
 // A plain window of the program's own: hidden top-level (so that broadcasts reach it) or
 // message-only.

@@ -9,12 +9,12 @@
 
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_text.h"
+#include "platform/window_classes.h"
 
 namespace zanto::platform::win32 {
 
 namespace {
 
-constexpr const wchar_t* kSheetClass = L"TTabSheet";
 // Control ids start above IDOK and IDCANCEL, which the dialog keys send.
 constexpr int kFirstControlId = 100;
 // Posted once the form exists, so that the first size report reaches a program that has
@@ -150,7 +150,7 @@ Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, Form
   const auto background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   desktop_.registerClass(def_.className, background, desktop_.icon(IconId::Program, false),
                          desktop_.icon(IconId::Program, true));
-  desktop_.registerClass(Utf8(kSheetClass), background, nullptr, nullptr);
+  desktop_.registerClass(window_class::kTabSheet, background, nullptr, nullptr);
 
   // The layout is made for the client area; the frame around it is the system's.
   SIZE outer = OuterSizeForClient({scale(def_.clientWidth), scale(def_.clientHeight)}, kFormStyle,
@@ -219,6 +219,7 @@ void Win32Form::createControl(std::size_t index) {
   const DWORD tabStop = c.tabOrder >= 0 ? WS_TABSTOP : 0;
   DWORD exStyle = 0;
   DWORD style = child;
+  const std::wstring sheetClass = Wide(window_class::kTabSheet);
   const wchar_t* className = nullptr;
   LPVOID param = nullptr;
   switch (c.kind) {
@@ -234,7 +235,7 @@ void Win32Form::createControl(std::size_t index) {
       break;
     case ControlKind::TabSheet:
       // Shown only while it is the active page.
-      className = kSheetClass;
+      className = sheetClass.c_str();
       style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
       exStyle = WS_EX_CONTROLPARENT;
       param = static_cast<WindowObject*>(this);
