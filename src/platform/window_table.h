@@ -74,4 +74,20 @@ class WindowTable {
   std::map<std::string, std::uint32_t> registered_;
 };
 
+// A plain window of such a desktop: gone from its table, with its timers, when the program
+// lets it go. `Owner` is the desktop, whose RemoveWindow does that.
+template <class Owner>
+class TableWindow final : public NativeWindow {
+ public:
+  TableWindow(Owner& owner, WindowId id) : owner_(owner), id_(id) {}
+  ~TableWindow() override { owner_.RemoveWindow(id_); }
+  TableWindow(const TableWindow&) = delete;
+  TableWindow& operator=(const TableWindow&) = delete;
+  WindowId id() const override { return id_; }
+
+ private:
+  Owner& owner_;
+  WindowId id_;
+};
+
 }  // namespace zanto::platform

@@ -43,17 +43,6 @@ std::int64_t RealTimeMs(std::int64_t* offsetToLocal = nullptr) {
 // ---------------------------------------------------------------------------------------
 // Windows and timers
 
-class LinuxDesktop::Window final : public NativeWindow {
- public:
-  Window(LinuxDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
-  ~Window() override { desktop_.RemoveWindow(id_); }
-  WindowId id() const override { return id_; }
-
- private:
-  LinuxDesktop& desktop_;
-  WindowId id_;
-};
-
 class LinuxDesktop::Taskbar final : public TaskbarWindow {
  public:
   Taskbar(LinuxDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}

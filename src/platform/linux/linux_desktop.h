@@ -85,9 +85,9 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   void quit() override;
 
  private:
-  class Window;
+  using Window = TableWindow<LinuxDesktop>;
   class Taskbar;
-  friend class Window;
+  friend Window;
   friend class Taskbar;
   friend class TimerHost;
 

@@ -65,17 +65,6 @@ const char* KindName(platform::ControlKind kind) {
 // ---------------------------------------------------------------------------------------
 // Windows
 
-class SimDesktop::Window final : public platform::NativeWindow {
- public:
-  Window(SimDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
-  ~Window() override { desktop_.RemoveWindow(id_); }
-  WindowId id() const override { return id_; }
-
- private:
-  SimDesktop& desktop_;
-  WindowId id_;
-};
-
 class SimDesktop::Taskbar final : public platform::TaskbarWindow {
  public:
   Taskbar(SimDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}

@@ -118,10 +118,10 @@ class SimDesktop final : public platform::Desktop {
   void quit() override { quit_ = true; }
 
  private:
-  class Window;
+  using Window = platform::TableWindow<SimDesktop>;
   class Taskbar;
   class Form;
-  friend class Window;
+  friend Window;
   friend class Taskbar;
   friend class Form;
 

@@ -27,20 +27,11 @@ constexpr UINT kSyncDefaultButton = WM_APP + 2;
 constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-UINT systemDpi() {
-  using Fn = UINT(WINAPI*)();
-  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
-    return dpiForSystem();
-  WindowDC screen(nullptr);
-  const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 UINT windowDpi(HWND window) {
   using Fn = UINT(WINAPI*)(HWND);
   if (auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
     if (const UINT dpi = dpiForWindow(window)) return dpi;
-  return systemDpi();
+  return SystemDpi();
 }
 
 enum class FaceKind { Missing, Raster, Scalable };
@@ -146,7 +137,7 @@ SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
 }
 
 Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, FormEvents& events)
-    : desktop_(desktop), def_(def), events_(events), dpi_(systemDpi()), theme_(desktop.theme()) {
+    : desktop_(desktop), def_(def), events_(events), dpi_(SystemDpi()), theme_(desktop.theme()) {
   const auto background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   desktop_.registerClass(def_.className, background, desktop_.icon(IconId::Program, false),
                          desktop_.icon(IconId::Program, true));

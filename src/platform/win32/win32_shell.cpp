@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_window.h"
 
 namespace zanto::platform::win32 {
 
@@ -55,15 +56,6 @@ std::wstring systemDirectoryFile(const wchar_t* name) {
   return std::wstring(dir, length) + L"\\" + name;
 }
 
-UINT systemDpi() {
-  using Fn = UINT(WINAPI*)();
-  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
-    return dpiForSystem();
-  WindowDC screen(nullptr);
-  const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 }  // namespace
 
 bool SystemLeadByte(unsigned char byte) {
@@ -81,41 +73,43 @@ std::size_t WholeCharacters(std::string_view bytes, std::size_t limit, LeadByteT
   return i;
 }
 
-void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record,
-                     LeadByteTest isLeadByte) {
-  record = NOTIFYICONDATAA{};
+namespace {
+
+// Either layout of the record, 8-bit or wide: `copy` puts a text into one of its fields.
+template <class Record, class Copy>
+void FillRecord(const NotifyIconData& data, HICON icon, Record& record, DWORD shortSize,
+                DWORD longSize, const Copy& copy) {
+  record = Record{};
   const bool shortRecord = data.cbSize <= kShortRecordSize;
-  record.cbSize = shortRecord ? NOTIFYICONDATAA_V1_SIZE : NOTIFYICONDATAA_V2_SIZE;
+  record.cbSize = shortRecord ? shortSize : longSize;
   record.hWnd = reinterpret_cast<HWND>(data.hWnd);
   record.uID = data.uID;
   record.uFlags = data.uFlags;
   record.uCallbackMessage = data.uCallbackMessage;
   record.hIcon = icon;
-  copyField(record.szTip, data.szTip, isLeadByte, shortRecord ? 64 : sizeof record.szTip);
+  copy(record.szTip, data.szTip, shortRecord ? 64 : std::size(record.szTip));
   if (!shortRecord) {
-    copyField(record.szInfo, data.szInfo, isLeadByte);
+    copy(record.szInfo, data.szInfo, std::size(record.szInfo));
     record.uTimeout = data.uTimeout;
-    copyField(record.szInfoTitle, data.szInfoTitle, isLeadByte);
+    copy(record.szInfoTitle, data.szInfoTitle, std::size(record.szInfoTitle));
     record.dwInfoFlags = data.dwInfoFlags;
   }
 }
 
+}  // namespace
+
+void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& record,
+                     LeadByteTest isLeadByte) {
+  FillRecord(data, icon, record, NOTIFYICONDATAA_V1_SIZE, NOTIFYICONDATAA_V2_SIZE,
+             [&](auto& to, const RecordText& from, std::size_t limit) {
+               copyField(to, from, isLeadByte, limit);
+             });
+}
+
 void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAW& record) {
-  record = NOTIFYICONDATAW{};
-  const bool shortRecord = data.cbSize <= kShortRecordSize;
-  record.cbSize = shortRecord ? NOTIFYICONDATAW_V1_SIZE : NOTIFYICONDATAW_V2_SIZE;
-  record.hWnd = reinterpret_cast<HWND>(data.hWnd);
-  record.uID = data.uID;
-  record.uFlags = data.uFlags;
-  record.uCallbackMessage = data.uCallbackMessage;
-  record.hIcon = icon;
-  copyField(record.szTip, data.szTip, shortRecord ? 64 : std::size(record.szTip));
-  if (!shortRecord) {
-    copyField(record.szInfo, data.szInfo);
-    record.uTimeout = data.uTimeout;
-    copyField(record.szInfoTitle, data.szInfoTitle);
-    record.dwInfoFlags = data.dwInfoFlags;
-  }
+  FillRecord(
+      data, icon, record, NOTIFYICONDATAW_V1_SIZE, NOTIFYICONDATAW_V2_SIZE,
+      [](auto& to, const RecordText& from, std::size_t limit) { copyField(to, from, limit); });
 }
 
 int SmallIconSize(UINT dpi, MetricsForDpi metricsForDpi) {
@@ -130,7 +124,7 @@ UINT TaskbarDpi() {
   const auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr); taskbar && dpiForWindow)
     if (const UINT dpi = dpiForWindow(taskbar)) return dpi;
-  return systemDpi();
+  return SystemDpi();
 }
 
 bool AllowShellBroadcasts(HWND window, const ChangeMessageFilter& filter) {

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 
 namespace zanto::platform::win32 {
@@ -51,6 +52,19 @@ std::string systemMessage(DWORD error) {
     message.pop_back();
   if (message.empty()) message = "System error " + std::to_string(error);
   return message;
+}
+
+}  // namespace zanto::platform::win32
+
+namespace zanto::platform::win32 {
+
+UINT SystemDpi() {
+  using Fn = UINT(WINAPI*)();
+  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
+    return dpiForSystem();
+  WindowDC screen(nullptr);
+  const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
 }  // namespace zanto::platform::win32

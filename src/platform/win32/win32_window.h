@@ -53,4 +53,7 @@ class WindowObject {
 // Why the system refused, in its own words.
 std::string systemMessage(DWORD error);
 
+// The resolution of the system (of the primary monitor when the user signed in).
+UINT SystemDpi();
+
 }  // namespace zanto::platform::win32
