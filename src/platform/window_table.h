@@ -90,4 +90,51 @@ class TableWindow final : public NativeWindow {
   WindowId id_;
 };
 
+// The taskbar window of such a desktop: shown or not, and minimised or not, as ShowWindow's
+// commands leave it.
+struct TaskbarState {
+  bool shown = false;
+  bool iconic = false;
+  // Carries the command out; what it did: "hide", "minimize", "restore" or "show".
+  const char* Apply(int command) {
+    switch (command) {
+      case sw::Hide:
+        shown = false;
+        return "hide";
+      case sw::Minimize:
+      case sw::ShowMinNoActive:
+        shown = iconic = true;
+        return "minimize";
+      case sw::Restore:
+      case sw::ShowNormal:
+        shown = true;
+        iconic = false;
+        return "restore";
+      default:
+        shown = true;
+        return "show";
+    }
+  }
+};
+
+// The taskbar window of such a desktop, which keeps its state and title. `Owner` is the
+// desktop: TaskbarShow carries a command out, Taskbar() is the state, SetTaskbarTitle
+// takes the title, RemoveWindow lets the window go.
+template <class Owner>
+class TableTaskbar final : public TaskbarWindow {
+ public:
+  TableTaskbar(Owner& owner, WindowId id) : owner_(owner), id_(id) {}
+  ~TableTaskbar() override { owner_.RemoveWindow(id_); }
+  TableTaskbar(const TableTaskbar&) = delete;
+  TableTaskbar& operator=(const TableTaskbar&) = delete;
+  WindowId id() const override { return id_; }
+  void show(int command) override { owner_.TaskbarShow(command); }
+  bool isIconic() const override { return owner_.Taskbar().iconic; }
+  void setTitle(const std::string& title) override { owner_.SetTaskbarTitle(title); }
+
+ private:
+  Owner& owner_;
+  WindowId id_;
+};
+
 }  // namespace zanto::platform

@@ -43,23 +43,6 @@ std::int64_t RealTimeMs(std::int64_t* offsetToLocal = nullptr) {
 // ---------------------------------------------------------------------------------------
 // Windows and timers
 
-class LinuxDesktop::Taskbar final : public TaskbarWindow {
- public:
-  Taskbar(LinuxDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
-  ~Taskbar() override { desktop_.RemoveWindow(id_); }
-  WindowId id() const override { return id_; }
-  void show(int command) override { desktop_.TaskbarShow(command); }
-  bool isIconic() const override { return desktop_.taskbarIconic_; }
-  void setTitle(const std::string& title) override {
-    desktop_.title_ = title;
-    if (desktop_.statusArea_) desktop_.statusArea_->SetTitle(title);
-  }
-
- private:
-  LinuxDesktop& desktop_;
-  WindowId id_;
-};
-
 // Qt timers by window and identifier, delivering WM_TIMER.
 class TimerHost final : public QObject {
  public:
@@ -155,7 +138,7 @@ std::unique_ptr<NativeWindow> LinuxDesktop::createWindow(const std::string& clas
 std::unique_ptr<TaskbarWindow> LinuxDesktop::createTaskbarWindow(const std::string& title,
                                                                  MessageHandler& handler) {
   const WindowId id = windows_.Add({window_class::kTaskbar, &handler, true});
-  auto window = std::make_unique<Taskbar>(*this, id);
+  auto window = std::make_unique<OwnTaskbar>(*this, id);
   window->setTitle(title);
   return window;
 }
@@ -170,35 +153,23 @@ std::unique_ptr<NativeForm> LinuxDesktop::createForm(const FormDef& def, WindowI
   hooks.destroyed = [this, id] { RemoveWindow(id); };
   auto form = std::make_unique<LinuxForm>(id, def, events, Icon(IconId::Program), std::move(hooks));
   windows_.Find(id)->extra = form.get();
-  form->Apply(taskbarShown_, taskbarIconic_);
+  form->Apply(taskbar_.shown, taskbar_.iconic);
   return form;
 }
 
 void LinuxDesktop::TaskbarShow(int command) {
-  switch (command) {
-    case sw::Hide:
-      taskbarShown_ = false;
-      break;
-    case sw::Minimize:
-    case sw::ShowMinNoActive:
-      taskbarShown_ = true;
-      taskbarIconic_ = true;
-      break;
-    case sw::Restore:
-    case sw::ShowNormal:
-      taskbarShown_ = true;
-      taskbarIconic_ = false;
-      break;
-    default:
-      taskbarShown_ = true;
-      break;
-  }
+  taskbar_.Apply(command);
   UpdateForms();
+}
+
+void LinuxDesktop::SetTaskbarTitle(const std::string& title) {
+  title_ = title;
+  if (statusArea_) statusArea_->SetTitle(title);
 }
 
 void LinuxDesktop::UpdateForms() {
   windows_.ForEach([this](WindowId, Windows::Entry& entry) {
-    if (entry.extra) entry.extra->Apply(taskbarShown_, taskbarIconic_);
+    if (entry.extra) entry.extra->Apply(taskbar_.shown, taskbar_.iconic);
   });
 }
 

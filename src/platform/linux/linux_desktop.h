@@ -86,9 +86,9 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
 
  private:
   using Window = TableWindow<LinuxDesktop>;
-  class Taskbar;
+  using OwnTaskbar = TableTaskbar<LinuxDesktop>;
   friend Window;
-  friend class Taskbar;
+  friend OwnTaskbar;
   friend class TimerHost;
 
   // A form answers through its FormEvents instead of a handler.
@@ -106,6 +106,8 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   }
   void Later(std::function<void()> work);
   void TaskbarShow(int command);
+  const TaskbarState& Taskbar() const { return taskbar_; }
+  void SetTaskbarTitle(const std::string& title);
   void UpdateForms();
   QIcon Icon(IconId id) const;
   int ShowMenu(Point at, const std::vector<MenuItemView>& items);
@@ -135,8 +137,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
 
   // The application's taskbar window (see above), which every window follows.
   std::string title_;
-  bool taskbarShown_ = false;
-  bool taskbarIconic_ = false;
+  TaskbarState taskbar_;
 };
 
 }  // namespace zanto::platform::linux_desktop

@@ -65,21 +65,6 @@ const char* KindName(platform::ControlKind kind) {
 // ---------------------------------------------------------------------------------------
 // Windows
 
-class SimDesktop::Taskbar final : public platform::TaskbarWindow {
- public:
-  Taskbar(SimDesktop& desktop, WindowId id) : desktop_(desktop), id_(id) {}
-  ~Taskbar() override { desktop_.RemoveWindow(id_); }
-  WindowId id() const override { return id_; }
-  void show(int command) override { desktop_.TaskbarShow(command); }
-  bool isIconic() const override { return desktop_.taskbarIconic_; }
-  void setTitle(const std::string& title) override { title_ = title; }
-
- private:
-  SimDesktop& desktop_;
-  WindowId id_;
-  std::string title_;
-};
-
 class SimDesktop::Form final : public platform::NativeForm {
  public:
   Form(SimDesktop& desktop, WindowId id, const platform::FormDef& def, platform::FormEvents& events)
@@ -109,7 +94,7 @@ class SimDesktop::Form final : public platform::NativeForm {
     shown_ = visible;
     desktop_.UpdateMainWindow();
   }
-  bool visible() const override { return shown_ && !desktop_.taskbarIconic_; }
+  bool visible() const override { return shown_ && !desktop_.taskbar_.iconic; }
   void setWindowState(platform::WindowState state) override {
     if (state == state_) return;
     state_ = state;
@@ -255,7 +240,7 @@ std::unique_ptr<platform::TaskbarWindow> SimDesktop::createTaskbarWindow(
     const std::string& title, platform::MessageHandler& handler) {
   const WindowId id =
       windows_.Add({platform::window_class::kTaskbar, &handler, true, Kind::Taskbar});
-  auto window = std::make_unique<Taskbar>(*this, id);
+  auto window = std::make_unique<OwnTaskbar>(*this, id);
   window->setTitle(title);
   return window;
 }
@@ -269,28 +254,7 @@ std::unique_ptr<platform::NativeForm> SimDesktop::createForm(const platform::For
 }
 
 void SimDesktop::TaskbarShow(int command) {
-  const char* what = "show";
-  switch (command) {
-    case sw::Hide:
-      what = "hide";
-      taskbarShown_ = false;
-      break;
-    case sw::Minimize:
-    case sw::ShowMinNoActive:
-      what = "minimize";
-      taskbarShown_ = true;
-      taskbarIconic_ = true;
-      break;
-    case sw::Restore:
-    case sw::ShowNormal:
-      what = "restore";
-      taskbarShown_ = true;
-      taskbarIconic_ = false;
-      break;
-    default:
-      taskbarShown_ = true;
-      break;
-  }
+  const char* what = taskbar_.Apply(command);
   JsonObject line = Line("taskbar");
   line.Add("do", what);
   trace_.Write(line);

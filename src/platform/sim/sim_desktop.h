@@ -119,10 +119,10 @@ class SimDesktop final : public platform::Desktop {
 
  private:
   using Window = platform::TableWindow<SimDesktop>;
-  class Taskbar;
+  using OwnTaskbar = platform::TableTaskbar<SimDesktop>;
   class Form;
   friend Window;
-  friend class Taskbar;
+  friend OwnTaskbar;
   friend class Form;
 
   enum class Kind { Plain, Taskbar, Form };
@@ -149,6 +149,8 @@ class SimDesktop final : public platform::Desktop {
   void DeliverPosted();
   JsonObject Line(std::string_view op) const;
   void TaskbarShow(int command);
+  const platform::TaskbarState& Taskbar() const { return taskbar_; }
+  void SetTaskbarTitle(const std::string& title) { taskbarTitle_ = title; }
   void UpdateMainWindow();
 
   SimOptions options_;
@@ -170,8 +172,8 @@ class SimDesktop final : public platform::Desktop {
   std::optional<std::string> menuAnswer_;
 
   // The application's taskbar window.
-  bool taskbarShown_ = false;
-  bool taskbarIconic_ = false;
+  platform::TaskbarState taskbar_;
+  std::string taskbarTitle_;
   // The main window.
   Form* form_ = nullptr;
   bool formSeenVisible_ = false;
