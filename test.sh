@@ -8,8 +8,13 @@ source scripts/deps.sh
 need_packages "${LINUX_PACKAGES[@]}"
 jobs=$(nproc)
 
+echo "== formatting"
+need_packages clang-format git
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 echo "== zanto-sim and the tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON -DZANTO_LINUX_DESKTOP=ON >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANTO_TESTS=ON -DZANTO_LINUX_DESKTOP=ON \
+  -DZANTO_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
@@ -23,7 +28,8 @@ fuzz/run.sh "${ZANTO_FUZZ_SECONDS:-60}"
 
 echo "== zanto.exe under Wine"
 need_packages "${WINDOWS_PACKAGES[@]}"
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=ON >/dev/null
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DZANTO_TESTS=ON \
+  -DZANTO_WERROR=ON >/dev/null
 cmake --build build-win -j"$jobs"
 e2e/check-exe.sh build-win
 echo "== the tests of the Windows desktop under Wine"

@@ -16,7 +16,8 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 echo "== sanitizers: build"
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_SANITIZE=ON -DZANTO_TESTS=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_SANITIZE=ON -DZANTO_TESTS=ON -DZANTO_WERROR=ON \
+  >/dev/null
 cmake --build "$build" -j"$jobs"
 echo "== sanitizers: tests and the zanto-sim scenarios"
 (cd "$build" && ctest --output-on-failure -j"$jobs")

@@ -105,7 +105,8 @@ inline ReferenceText ReferenceQuotes(std::string_view bytes) {
     std::string utf8;
     std::size_t i = 2;
     for (; i + 1 < bytes.size(); i += 2) {
-      const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+      const auto a = static_cast<unsigned char>(bytes[i]),
+                 b = static_cast<unsigned char>(bytes[i + 1]);
       char32_t u = big ? (a << 8 | b) : (b << 8 | a);
       if (u == 0) break;
       if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
