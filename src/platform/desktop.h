@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -190,6 +191,36 @@ class Timers {
   virtual void killTimer(WindowId window, std::uintptr_t id) = 0;
 };
 
+// Where a file's bytes go as they are read, a piece at a time: the reader asks for room,
+// reads into it, and says how much it read. The taker can look at each piece while it is
+// still in the processor's cache, and gives room that was never cleared (a million quotes
+// are some 100 MB: clearing them first costs as much again as reading them).
+class FileSink {
+ public:
+  virtual ~FileSink() = default;
+  // How big the file is said to be: a hint to make room for at once (it may have changed).
+  virtual void Expect(std::size_t bytes) { (void)bytes; }
+  // Room for the next bytes: at most `bytes`, never none.
+  virtual std::span<char> Room(std::size_t bytes) = 0;
+  // The first `bytes` bytes of the room last given hold the file's next bytes.
+  virtual void Filled(std::size_t bytes) = 0;
+};
+
+// A sink that keeps the bytes in a string.
+class StringSink final : public FileSink {
+ public:
+  std::string bytes;
+  std::span<char> Room(std::size_t more) override {
+    used_ = bytes.size();
+    bytes.resize(used_ + more);
+    return {bytes.data() + used_, more};
+  }
+  void Filled(std::size_t n) override { bytes.resize(used_ + n); }
+
+ private:
+  std::size_t used_ = 0;
+};
+
 // The executable's place and the quotes file.
 class Files {
  public:
@@ -200,8 +231,16 @@ class Files {
   // beside the executable; empty where there is no such place.
   virtual std::string userQuotesPath() { return {}; }
   virtual std::optional<FileStamp> fileStamp(const std::string& path) = 0;
-  // Opens with other writers denied, reads the whole file, closes it again.
-  virtual ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) = 0;
+  // Opens with other writers denied, reads the whole file into `sink`, closes it again.
+  // On a failure the sink may have had part of the file: what it holds is not the file.
+  virtual ReadResult readFileDenyWriters(const std::string& path, FileSink& sink) = 0;
+  // The same into a string, which is left empty on a failure.
+  ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) {
+    StringSink sink;
+    const ReadResult result = readFileDenyWriters(path, sink);
+    bytes = result == ReadResult::Ok ? std::move(sink.bytes) : std::string();
+    return result;
+  }
 };
 
 // The clock, the input devices' state, and how the process was started.

@@ -23,10 +23,16 @@ std::uint64_t Word(const char* at) {
 
 }  // namespace
 
-QuotesFileKind ClassifyQuotesFile(std::string_view bytes) {
+QuotesFileKind MarkedKind(std::string_view bytes) {
   if (StartsWith(bytes, "\xEF\xBB\xBF")) return QuotesFileKind::Utf8WithMark;
   if (StartsWith(bytes, "\xFF\xFE")) return QuotesFileKind::Utf16Le;
   if (StartsWith(bytes, "\xFE\xFF")) return QuotesFileKind::Utf16Be;
+  return QuotesFileKind::Ansi;
+}
+
+QuotesFileKind ClassifyQuotesFile(std::string_view bytes) {
+  if (const QuotesFileKind marked = MarkedKind(bytes); marked != QuotesFileKind::Ansi)
+    return marked;
   const std::size_t high = FirstHighByte(bytes);
   // Plain ASCII stays 8-bit text: the same bytes either way, and the same record as always.
   if (high == bytes.size()) return QuotesFileKind::Ansi;

@@ -19,6 +19,9 @@ enum class QuotesFileKind {
 
 QuotesFileKind ClassifyQuotesFile(std::string_view bytes);
 
+// The kind a byte-order mark at the start says; Ansi where there is none.
+QuotesFileKind MarkedKind(std::string_view bytes);
+
 // How many bytes of the mark the kind of file begins with (never part of a quote).
 std::size_t MarkLength(QuotesFileKind kind);
 

@@ -21,8 +21,9 @@ QuoteList LoadQuoteList(platform::Files& files) {
   if (path.empty() || !QuotesFileExists(files, path))
     path = QuotesFilePath(files.executablePath(), files.pathDelimiters());
   if (!QuotesFileExists(files, path)) return QuoteList::Single(kQuotesNotFound);
-  std::string bytes;
-  switch (files.readFileDenyWriters(path, bytes)) {
+  // Cut into lines as it is read, each piece while it is fresh.
+  QuoteListBuilder builder;
+  switch (files.readFileDenyWriters(path, builder)) {
     case platform::ReadResult::Ok:
       break;
     case platform::ReadResult::CannotOpen:
@@ -31,7 +32,7 @@ QuoteList LoadQuoteList(platform::Files& files) {
       // Never hand on text that was only partly read.
       throw EReadError(formatMessage("Cannot read file %s", path.c_str()));
   }
-  return QuoteList::FromFileBytes(std::move(bytes));
+  return builder.Finish();
 }
 
 }  // namespace zanto

@@ -50,6 +50,7 @@ struct BlockBits {
   std::uint64_t cr = 0;
   std::uint64_t lf = 0;
   std::uint64_t nul = 0;
+  std::uint64_t high = 0;  // bytes of 0x80 or more: whether the file may be UTF-8
 };
 
 // The first `n` (at most 64) bytes, one at a time: the end of the text, and where nothing
@@ -61,6 +62,7 @@ BlockBits ClassifyBytes(const char* data, std::size_t n) {
     if (data[i] == '\r') bits.cr |= bit;
     if (data[i] == '\n') bits.lf |= bit;
     if (data[i] == '\0') bits.nul |= bit;
+    if (static_cast<unsigned char>(data[i]) >= 0x80) bits.high |= bit;
   }
   return bits;
 }
@@ -81,6 +83,8 @@ inline BlockBits Classify64Baseline(const char* data) {
     bits.lf |= static_cast<std::uint64_t>(
                    static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
                << (16 * i);
+    bits.high |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(v)))
+                 << (16 * i);
     anyNul = _mm_or_si128(anyNul, _mm_cmpeq_epi8(v, nul));
   }
   // A NUL comes once in a file at most: where it does, the block is looked at again.
@@ -109,6 +113,8 @@ inline BlockBits Classify64Baseline(const char* data) {
       static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, lf))) |
       std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, lf)))}
           << 32;
+  bits.high = static_cast<std::uint32_t>(_mm256_movemask_epi8(lo)) |
+              std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hi))} << 32;
   const __m256i anyNul = _mm256_or_si256(_mm256_cmpeq_epi8(lo, nul), _mm256_cmpeq_epi8(hi, nul));
   if (!_mm256_testz_si256(anyNul, anyNul)) bits.nul = ClassifyBytes(data, 64).nul;
   return bits;
@@ -120,21 +126,18 @@ inline BlockBits Classify64Baseline(const char* data) {
   bits.cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
   bits.lf = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
   bits.nul = _mm512_testn_epi8_mask(v, v);
+  bits.high = _mm512_movepi8_mask(v);
   return bits;
 }
 #endif
 
-// The scan's state from one block to the next.
-struct Scan {
-  const char* data;
-  std::size_t block;  // the next block of 64 to look at
-  std::size_t end;    // where the text ends: at the first NUL, if any
-  std::uint64_t segmentMask;
-  std::uint64_t crBefore;  // the bits of the last byte of the block before
-  std::uint64_t lfBefore;
-  std::uint32_t* starts;  // the line starts so far, with room for more
-  std::size_t entries;
-};
+using quote_scan::Scan;
+
+// The first byte of 0x80 or more that the scan has seen, once.
+[[gnu::always_inline]] inline void NoteHigh(Scan& scan, std::uint64_t high) {
+  if (high != 0 && scan.firstHigh == SIZE_MAX)
+    scan.firstHigh = scan.block + static_cast<std::size_t>(std::countr_zero(high));
+}
 
 // A block's line starts appended: the bits of `starts`, as offsets from `base`. Most blocks
 // begin a line or none: two are written whatever the bits say, and only as many as the bits
@@ -171,6 +174,7 @@ struct Scan {
 
 // The block holding the NUL that ends the text, or the text's last few bytes.
 void LastBlock(Scan& scan, BlockBits bits) {
+  NoteHigh(scan, bits.high);
   std::uint64_t starts = LineStarts(scan, bits);
   if (bits.nul != 0) {
     // Nothing after the NUL counts; a line may still begin at it, after a break.
@@ -197,6 +201,7 @@ template <BlockBits (*Classify)(const char*)>
 #endif
     const BlockBits bits = Classify(s.data + s.block);
     if (bits.nul != 0) break;
+    NoteHigh(s, bits.high);
     s.entries += Emit(s.starts + s.entries, static_cast<std::uint32_t>(s.block & s.segmentMask),
                       LineStarts(s, bits));
   }
@@ -225,6 +230,7 @@ QuoteList::QuoteList(QuoteList&& other) noexcept {
 
 QuoteList& QuoteList::operator=(QuoteList&& other) noexcept {
   text_ = std::move(other.text_);
+  size_ = std::exchange(other.size_, 0);
   encoding_ = other.encoding_;
   starts_ = std::move(other.starts_);
   entries_ = std::exchange(other.entries_, 0);
@@ -250,118 +256,44 @@ void QuoteList::Append(std::size_t at) {
   starts_[entries_++] = static_cast<std::uint32_t>(at & segmentMask);
 }
 
-QuoteList QuoteList::Cut(std::string bytes, unsigned segmentBits, unsigned vectorBits) {
-  QuoteList list;
-  list.segmentBits_ = std::clamp(segmentBits, 6u, 32u);
-  const std::size_t size = bytes.size();
-  if (size == 0) return list;
+namespace {
 
-  // Room for a line every 64 bytes, which holds most quote files whole; pages never written
-  // are never resident. A text of shorter lines makes the room grow as the lines so far say.
-  list.Reserve(size / 64 + 128);
-  list.Append(0);
-
-  auto blocks = BlocksBaseline;
-#if ZANTO_SCAN_DISPATCH
-  if (vectorBits >= 512 && __builtin_cpu_supports("avx512bw"))
-    blocks = BlocksAvx512;
-  else if (vectorBits >= 256 && __builtin_cpu_supports("avx2"))
-    blocks = BlocksAvx2;
-#else
-  (void)vectorBits;
-#endif
-  const std::uint64_t segment = std::uint64_t{1} << list.segmentBits_;
-  Scan scan{.data = bytes.data(),
-            .block = 0,
-            .end = size,
-            .segmentMask = segment - 1,
-            .crBefore = 0,
-            .lfBefore = 0,
-            .starts = list.starts_.get(),
-            .entries = list.entries_};
-  const std::size_t blocksEnd = size & ~std::size_t{63};
-  std::uint64_t nextSegment = segment;
-  while (scan.block < blocksEnd && scan.end == size) {
-    if (scan.block == nextSegment) {
-      list.segmentStarts_.push_back(scan.entries);
-      nextSegment += segment;
-    }
-    if (list.capacity_ - scan.entries < 64) {
-      // Out of room: as many lines for each byte still to come as the bytes so far held,
-      // and an eighth more.
-      const double perByte = static_cast<double>(scan.entries) /
-                             static_cast<double>(std::max<std::size_t>(scan.block, 64));
-      const auto expected = static_cast<std::size_t>(perByte * static_cast<double>(size));
-      list.entries_ = scan.entries;
-      list.Reserve(std::max(2 * list.capacity_, expected + expected / 8 + 64));
-      scan.starts = list.starts_.get();
-    }
-    const std::size_t room = (list.capacity_ - scan.entries) / 64 * 64;
-    const std::size_t limit = std::min<std::uint64_t>({blocksEnd, nextSegment, scan.block + room});
-    blocks(scan, limit);
-    if (scan.block < limit) LastBlock(scan, ClassifyBytes(scan.data + scan.block, 64));
+// Hands `bytes` to the builder in pieces of at most `piece` bytes, as reads would.
+void Feed(QuoteListBuilder& builder, std::string_view bytes, std::size_t piece) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::span<char> room = builder.Room(std::min(piece, bytes.size() - at));
+    std::memcpy(room.data(), bytes.data() + at, room.size());
+    builder.Filled(room.size());
+    at += room.size();
   }
-  if (scan.end == size && blocksEnd < size) {
-    if (scan.block == nextSegment) list.segmentStarts_.push_back(scan.entries);
-    if (list.capacity_ - scan.entries < 64) {
-      list.entries_ = scan.entries;
-      list.Reserve(list.capacity_ + 64);
-      scan.starts = list.starts_.get();
-    }
-    LastBlock(scan, ClassifyBytes(bytes.data() + blocksEnd, size - blocksEnd));
-  }
-  list.entries_ = scan.entries;
-  // A break in the last byte of a text of whole blocks: where a line after it would begin.
-  if (scan.end == size && (scan.lfBefore | scan.crBefore) != 0) list.Append(size);
-
-  // The last entry is where the text ends; a break at the very end makes no extra line.
-  // The spare room stays: pages never written are never resident, and giving it back
-  // would copy every offset once more.
-  const std::size_t end = scan.end;
-  if (end == 0) {
-    list.entries_ = 0;
-    list.segmentStarts_.clear();
-  } else if (list.Start(list.entries_ - 1) != end) {
-    list.Append(end);
-  }
-  if (end < size) {
-    bytes.resize(end);
-    if (bytes.capacity() > 2 * end + 4096) bytes.shrink_to_fit();
-  }
-  list.text_ = std::move(bytes);
-  return list;
 }
 
-QuoteList QuoteList::FromFileBytes(std::string bytes) {
-  using platform::TextEncoding;
-  const QuotesFileKind kind = ClassifyQuotesFile(bytes);
-  switch (kind) {
-    case QuotesFileKind::Ansi:
-      break;
-    case QuotesFileKind::Utf8:
-      break;
-    case QuotesFileKind::Utf8WithMark:
-      // In place: the text is still held once.
-      bytes.erase(0, MarkLength(kind));
-      if (!IsValidUtf8From(bytes, 0)) bytes = RepairedUtf8(bytes);
-      break;
-    case QuotesFileKind::Utf16Le:
-    case QuotesFileKind::Utf16Be:
-      bytes = Utf8FromUtf16Text(std::string_view(bytes).substr(MarkLength(kind)),
-                                kind == QuotesFileKind::Utf16Be);
-      break;
-  }
-  QuoteList list = Cut(std::move(bytes), 32, 512);
-  list.encoding_ = kind == QuotesFileKind::Ansi ? TextEncoding::Ansi : TextEncoding::Utf8;
-  return list;
+}  // namespace
+
+QuoteList QuoteList::FromFileBytes(std::string_view bytes) {
+  QuoteListBuilder builder;
+  builder.Expect(bytes.size());
+  Feed(builder, bytes, bytes.size());
+  return builder.Finish();
 }
 
-QuoteList QuoteList::Single(std::string quote) {
+QuoteList QuoteList::FromFileBytesForTest(std::string_view bytes, unsigned segmentBits,
+                                          unsigned vectorBits) {
+  QuoteListBuilder builder(segmentBits, vectorBits);
+  // In pieces of odd sizes, as reads may come: the scan goes on where the last piece ended.
+  for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 + 1)
+    Feed(builder, bytes.substr(at, piece), piece);
+  return builder.Cut(platform::TextEncoding::Ansi);
+}
+
+QuoteList QuoteList::Single(std::string_view quote) {
   QuoteList list;
-  list.text_ = std::move(quote);
+  list.text_ = std::make_unique_for_overwrite<char[]>(quote.size() + 1);
+  std::memcpy(list.text_.get(), quote.data(), quote.size());
+  list.size_ = quote.size();
   list.Reserve(2);
   list.Append(0);
-  list.Append(list.text_.size());
+  list.Append(list.size_);
   return list;
 }
 
@@ -378,10 +310,176 @@ std::size_t QuoteList::Start(std::size_t entry) const {
 std::string_view QuoteList::operator[](std::size_t index) const {
   const std::size_t begin = Start(index);
   std::size_t end = Start(index + 1);
+  const char* text = text_.get();
   // The span holds the line and then its break, which is CR LF, LF or CR.
-  if (end > begin && text_[end - 1] == '\n') --end;
-  if (end > begin && text_[end - 1] == '\r') --end;
-  return std::string_view(text_).substr(begin, end - begin);
+  if (end > begin && text[end - 1] == '\n') --end;
+  if (end > begin && text[end - 1] == '\r') --end;
+  return std::string_view(text + begin, end - begin);
+}
+
+// --- The builder --------------------------------------------------------------------------
+
+QuoteListBuilder::QuoteListBuilder(unsigned segmentBits, unsigned vectorBits)
+    : vectorBits_(vectorBits) {
+  list_.segmentBits_ = std::clamp(segmentBits, 6u, 32u);
+  nextSegment_ = std::uint64_t{1} << list_.segmentBits_;
+  scan_.segmentMask = nextSegment_ - 1;
+  blocks_ = BlocksBaseline;
+#if ZANTO_SCAN_DISPATCH
+  if (vectorBits >= 512 && __builtin_cpu_supports("avx512bw"))
+    blocks_ = BlocksAvx512;
+  else if (vectorBits >= 256 && __builtin_cpu_supports("avx2"))
+    blocks_ = BlocksAvx2;
+#endif
+}
+
+void QuoteListBuilder::MakeRoom(std::size_t capacity) {
+  auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+  AdviseLargePages(grown.get(), capacity);
+  if (list_.size_ > 0) std::memcpy(grown.get(), list_.text_.get(), list_.size_);
+  list_.text_ = std::move(grown);
+  room_ = capacity;
+  scan_.data = list_.text_.get();
+}
+
+void QuoteListBuilder::Expect(std::size_t bytes) {
+  // The whole file at once, and a little over, where the last read finds its end; room for
+  // a line every 64 bytes, which holds most quote files whole (pages never written are never
+  // resident, and a text of shorter lines makes the room grow as the lines so far say).
+  if (bytes + 4096 > room_) MakeRoom(bytes + 4096);
+  if (bytes / 64 + 128 > list_.capacity_) list_.Reserve(bytes / 64 + 128);
+}
+
+std::span<char> QuoteListBuilder::Room(std::size_t bytes) {
+  if (room_ == list_.size_)
+    MakeRoom(std::max(2 * room_, list_.size_ + std::max<std::size_t>(bytes, 4096)));
+  return {list_.text_.get() + list_.size_, std::min(bytes, room_ - list_.size_)};
+}
+
+void QuoteListBuilder::Filled(std::size_t bytes) {
+  if (bytes == 0) return;
+  if (list_.size_ == 0) {
+    if (list_.capacity_ < 128) list_.Reserve(128);
+    list_.Append(0);
+    scan_.entries = list_.entries_;
+  }
+  list_.size_ += bytes;
+  // While the piece is still in the processor's cache.
+  if (scan_.end == SIZE_MAX) ScanBlocks(list_.size_ & ~std::size_t{63});
+}
+
+void QuoteListBuilder::ScanBlocks(std::size_t limit) {
+  const std::uint64_t segment = std::uint64_t{1} << list_.segmentBits_;
+  scan_.starts = list_.starts_.get();
+  while (scan_.block < limit && scan_.end == SIZE_MAX) {
+    if (scan_.block == nextSegment_) {
+      list_.segmentStarts_.push_back(scan_.entries);
+      nextSegment_ += segment;
+    }
+    if (list_.capacity_ - scan_.entries < 64) {
+      // Out of room: as many lines for each byte still to come as the bytes so far held,
+      // and an eighth more.
+      const double perByte = static_cast<double>(scan_.entries) /
+                             static_cast<double>(std::max<std::size_t>(scan_.block, 64));
+      const auto expected =
+          static_cast<std::size_t>(perByte * static_cast<double>(std::max(room_, limit)));
+      list_.entries_ = scan_.entries;
+      list_.Reserve(std::max(2 * list_.capacity_, expected + expected / 8 + 64));
+      scan_.starts = list_.starts_.get();
+    }
+    const std::size_t room = (list_.capacity_ - scan_.entries) / 64 * 64;
+    const std::size_t blockLimit =
+        std::min<std::uint64_t>({limit, nextSegment_, scan_.block + room});
+    blocks_(scan_, blockLimit);
+    if (scan_.block < blockLimit)
+      LastBlock(scan_, ClassifyBytes(scan_.data + scan_.block, 64));  // the NUL's block
+  }
+  list_.entries_ = scan_.entries;
+}
+
+QuoteList QuoteListBuilder::Cut(platform::TextEncoding encoding) {
+  list_.encoding_ = encoding;
+  const std::size_t size = list_.size_;
+  if (size == 0) return std::move(list_);
+  const std::size_t blocksEnd = size & ~std::size_t{63};
+  if (scan_.end == SIZE_MAX) ScanBlocks(blocksEnd);
+  if (scan_.end == SIZE_MAX && blocksEnd < size) {
+    if (scan_.block == nextSegment_) list_.segmentStarts_.push_back(scan_.entries);
+    if (list_.capacity_ - scan_.entries < 64) {
+      list_.entries_ = scan_.entries;
+      list_.Reserve(list_.capacity_ + 64);
+      scan_.starts = list_.starts_.get();
+    }
+    LastBlock(scan_, ClassifyBytes(scan_.data + blocksEnd, size - blocksEnd));
+  }
+  list_.entries_ = scan_.entries;
+  const bool nul = scan_.end != SIZE_MAX;
+  // A break in the last byte of a text of whole blocks: where a line after it would begin.
+  if (!nul && (scan_.lfBefore | scan_.crBefore) != 0) list_.Append(size);
+
+  // The last entry is where the text ends; a break at the very end makes no extra line.
+  // The spare room stays: pages never written are never resident, and giving it back
+  // would copy every offset once more.
+  const std::size_t end = nul ? scan_.end : size;
+  if (end == 0) {
+    list_.entries_ = 0;
+    list_.segmentStarts_.clear();
+  } else if (list_.Start(list_.entries_ - 1) != end) {
+    list_.Append(end);
+  }
+  list_.size_ = end;
+  if (room_ > 2 * end + 4096) {
+    // Mostly beyond a NUL: given back.
+    auto text = std::make_unique_for_overwrite<char[]>(end + 1);
+    std::memcpy(text.get(), list_.text_.get(), end);
+    list_.text_ = std::move(text);
+  }
+  return std::move(list_);
+}
+
+QuoteList QuoteListBuilder::Finish() {
+  using platform::TextEncoding;
+  const std::string_view bytes(list_.text_.get(), list_.size_);
+  const auto cutText = [this](std::string_view text) {
+    QuoteListBuilder utf8(list_.segmentBits_, vectorBits_);
+    utf8.Expect(text.size());
+    Feed(utf8, text, text.size());
+    return utf8.Cut(TextEncoding::Utf8);
+  };
+  const QuotesFileKind kind = MarkedKind(bytes);
+  switch (kind) {
+    case QuotesFileKind::Utf16Le:
+    case QuotesFileKind::Utf16Be:
+      return cutText(
+          Utf8FromUtf16Text(bytes.substr(MarkLength(kind)), kind == QuotesFileKind::Utf16Be));
+    case QuotesFileKind::Utf8WithMark: {
+      if (!IsValidUtf8From(bytes, MarkLength(kind)))
+        return cutText(RepairedUtf8(bytes.substr(MarkLength(kind))));
+      QuoteList list = Cut(TextEncoding::Utf8);
+      // The mark is no quote's text: the first line begins after it, and a mark alone is
+      // a file of no quotes.
+      if (list.size_ <= MarkLength(kind)) {
+        list.entries_ = 0;
+        list.segmentStarts_.clear();
+      } else {
+        list.starts_[0] = static_cast<std::uint32_t>(MarkLength(kind));
+      }
+      return list;
+    }
+    case QuotesFileKind::Ansi:
+    case QuotesFileKind::Utf8:
+      break;
+  }
+  // The scan has seen the whole blocks up to the first NUL; the rest counts too.
+  std::size_t firstHigh = scan_.firstHigh;
+  if (firstHigh == SIZE_MAX) {
+    const std::size_t from = std::min(scan_.end, scan_.block);
+    const std::size_t after = FirstHighByte(bytes.substr(from));
+    if (from + after < bytes.size()) firstHigh = from + after;
+  }
+  // Plain ASCII stays 8-bit text: the same bytes either way, and the same record as always.
+  const bool utf8 = firstHigh < bytes.size() && IsValidUtf8From(bytes, firstHigh);
+  return Cut(utf8 ? TextEncoding::Utf8 : TextEncoding::Ansi);
 }
 
 }  // namespace zanto

@@ -358,8 +358,8 @@ std::optional<FileStamp> LinuxDesktop::fileStamp(const std::string& path) {
   return posix::StatFile(path);
 }
 
-ReadResult LinuxDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
-  return posix::ReadFileDenyWriters(path, bytes);
+ReadResult LinuxDesktop::readFileDenyWriters(const std::string& path, FileSink& sink) {
+  return posix::ReadFileDenyWriters(path, sink);
 }
 
 std::uint32_t LinuxDesktop::utcMillisecondsOfDay() {

@@ -76,7 +76,8 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   std::string_view pathDelimiters() override { return "/"; }
   std::string userQuotesPath() override;
   std::optional<FileStamp> fileStamp(const std::string& path) override;
-  ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) override;
+  using Files::readFileDenyWriters;
+  ReadResult readFileDenyWriters(const std::string& path, FileSink& sink) override;
   std::uint32_t utcMillisecondsOfDay() override;
   std::int64_t localTimeMilliseconds() override;
   int startupShowCommand() override { return sw::ShowNormal; }

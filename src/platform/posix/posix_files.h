@@ -27,11 +27,11 @@ class Fd {
 // last-write time. Nothing when the path does not exist or cannot be looked at.
 std::optional<FileStamp> StatFile(const std::string& path);
 
-// Reads what is left of an open file into `bytes`, which it replaces. `expected` is the size
+// Reads what is left of an open file into `sink`, a piece at a time. `expected` is the size
 // to make room for, as fstat gave it: only a hint, for the file is read to its end whatever
-// it has become since. On a failed read `bytes` is left empty. `failReadAfter` makes the read
-// fail once that many bytes have been read (for tests of a read that breaks off).
-ReadResult ReadToEnd(int fd, std::size_t expected, std::string& bytes,
+// it has become since. `failReadAfter` makes the read fail once that many bytes have been
+// read (for tests of a read that breaks off).
+ReadResult ReadToEnd(int fd, std::size_t expected, FileSink& sink,
                      std::optional<std::size_t> failReadAfter = std::nullopt);
 
 // Reads a whole regular file with other writers kept out as far as POSIX allows: the file is
@@ -40,7 +40,7 @@ ReadResult ReadToEnd(int fd, std::size_t expected, std::string& bytes,
 // that comes while the lease is held makes the system send the lease-break signal (SIGIO) to
 // this process, whose default action ends it: a long-running caller keeps that signal from
 // doing so.
-ReadResult ReadFileDenyWriters(const std::string& path, std::string& bytes,
+ReadResult ReadFileDenyWriters(const std::string& path, FileSink& sink,
                                std::optional<std::size_t> failReadAfter = std::nullopt);
 
 }  // namespace zanto::platform::posix

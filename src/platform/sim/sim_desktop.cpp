@@ -597,10 +597,11 @@ std::optional<platform::FileStamp> SimDesktop::fileStamp(const std::string& path
   return platform::posix::StatFile(path);
 }
 
-platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
+platform::ReadResult SimDesktop::readFileDenyWriters(const std::string& path,
+                                                     platform::FileSink& sink) {
   if (options_.beforeOpen) options_.beforeOpen(path);
   if (options_.failOpen) return platform::ReadResult::CannotOpen;
-  return platform::posix::ReadFileDenyWriters(path, bytes, options_.failReadAfter);
+  return platform::posix::ReadFileDenyWriters(path, sink, options_.failReadAfter);
 }
 
 }  // namespace zanto::sim

@@ -110,7 +110,9 @@ class SimDesktop final : public platform::Desktop {
   std::string userQuotesPath() override { return options_.userQuotesPath; }
   std::string_view pathDelimiters() override { return "/"; }
   std::optional<platform::FileStamp> fileStamp(const std::string& path) override;
-  platform::ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) override;
+  using Files::readFileDenyWriters;
+  platform::ReadResult readFileDenyWriters(const std::string& path,
+                                           platform::FileSink& sink) override;
   std::uint32_t utcMillisecondsOfDay() override;
   std::int64_t localTimeMilliseconds() override;
   int startupShowCommand() override { return options_.showCommand; }

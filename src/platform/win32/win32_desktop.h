@@ -55,7 +55,8 @@ class Win32Desktop final : public Desktop {
   std::string executablePath() override;
   std::string_view pathDelimiters() override;
   std::optional<FileStamp> fileStamp(const std::string& path) override;
-  ReadResult readFileDenyWriters(const std::string& path, std::string& bytes) override;
+  using Files::readFileDenyWriters;
+  ReadResult readFileDenyWriters(const std::string& path, FileSink& sink) override;
   std::uint32_t utcMillisecondsOfDay() override;
   std::int64_t localTimeMilliseconds() override;
   int startupShowCommand() override;

@@ -2,6 +2,7 @@
 // through its wide calls, so that a folder in any script, and one nested deeper than the
 // classic 260 characters, is found where it is.
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_text.h"
@@ -40,27 +41,26 @@ std::optional<FileStamp> Win32Desktop::fileStamp(const std::string& path) {
   return stamp;
 }
 
-ReadResult Win32Desktop::readFileDenyWriters(const std::string& path, std::string& bytes) {
+ReadResult Win32Desktop::readFileDenyWriters(const std::string& path, FileSink& sink) {
   KernelHandle file = ownFileHandle(CreateFileW(ExtendedLengthPath(Wide(path)).c_str(),
                                                 GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return ReadResult::CannotOpen;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-      static_cast<unsigned long long>(size.QuadPart) > bytes.max_size())
-    return ReadResult::CannotRead;
-  bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
+    sink.Expect(static_cast<std::size_t>(
+        std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), SIZE_MAX)));
+  // Pieces the taker can look at while they are still in the processor's cache; the file is
+  // read to its end whatever its size has become.
+  constexpr DWORD kPiece = DWORD{256} << 10;
+  for (;;) {
+    const std::span<char> room = sink.Room(kPiece);
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data() + done, chunk, &got, nullptr) || got == 0) {
-      bytes.clear();
+    if (!ReadFile(file.get(), room.data(), static_cast<DWORD>(room.size()), &got, nullptr))
       return ReadResult::CannotRead;
-    }
-    done += got;
+    sink.Filled(got);
+    if (got == 0) return ReadResult::Ok;
   }
-  return ReadResult::Ok;
 }
 
 std::uint32_t Win32Desktop::utcMillisecondsOfDay() {
