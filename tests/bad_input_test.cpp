@@ -7,20 +7,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/constants.h"
 #include "support/live_run.h"
 #include "support/program_fixture.h"
 #include "support/reference_lines.h"
 
 namespace zanto::test {
 namespace {
-
-namespace wm = platform::wm;
-constexpr std::uint64_t kTwoDays = 172'800'000;
 
 // A literal's bytes, NULs included.
 template <std::size_t N>
@@ -61,8 +58,8 @@ class BadInput : public ProgramTest {
 
   // The program went on: the schedule runs and the settings window still comes up.
   static void ExpectGoesOn(const Outcome& out) {
-    EXPECT_GE(out.interval, 86'400'000u) << "the 24-48 hour schedule runs";
-    EXPECT_LT(out.interval, 172'800'000u);
+    EXPECT_GE(out.interval, kDay) << "the 24-48 hour schedule runs";
+    EXPECT_LT(out.interval, kTwoDays);
     EXPECT_FALSE(out.run.Exited());
   }
 };
@@ -268,13 +265,10 @@ TEST_F(BadInput, AFileThatCannotBeReadIsReportedOnceAndTheProgramGoesOn) {
 }
 
 TEST_F(BadInput, AnExecutablePathOfOver300CharactersFindsItsQuotesAndNamesThemWhole) {
-  std::string deep = dir.Path();
-  for (char c : {'a', 'b', 'c'}) deep += "/" + std::string(100, c);
-  std::filesystem::create_directories(deep);
-  const std::string quotes = deep + "/quotes.txt";
-  { std::ofstream(quotes, std::ios::binary) << "From deep down\r\n"; }
+  const std::string deep = dir.Deep(300);
+  const std::string quotes = dir.Write(deep + "/quotes.txt", "From deep down\r\n");
   sim::SimOptions options = Options();
-  options.executablePath = deep + "/zanto.exe";
+  options.executablePath = dir.File(deep + "/zanto.exe");
   ASSERT_GT(options.executablePath.size(), 300u);
 
   const Outcome found = Start(options);
@@ -313,7 +307,7 @@ TEST_F(BadInput, EmptyBalloonTextsReachTheRecordAsClearedFields) {
   for (std::size_t i = 1; i < requests.size(); ++i) {
     EXPECT_EQ(requests[i].Get("title"), "");
     EXPECT_EQ(requests[i].Get("info"), "");
-    EXPECT_EQ(requests[i].Number("dwInfoFlags"), 0);
+    EXPECT_EQ(requests[i].Number("dwInfoFlags"), platform::niif::None);
   }
 }
 

@@ -4,22 +4,27 @@
 // once per failure and goes on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "support/constants.h"
 #include "support/live_run.h"
 #include "support/program_fixture.h"
 
 namespace zanto::test {
 namespace {
 
-constexpr std::uint64_t kTwoDays = 172'800'000;
-
 // The shell requests in order, as "NIM_ADD", "NIM_DELETE", ...
 std::vector<std::string> ShellRequests(const SimRun& run) {
   std::vector<std::string> requests;
   for (const auto& line : run.Ops("shell")) requests.push_back(line.Get("msg"));
   return requests;
+}
+
+// A retry's probe: a change of the whole icon, which the shell refuses when it has none.
+bool IsProbe(const TraceLine& line) {
+  return line.Is("shell") && line.Get("msg") == "NIM_MODIFY" && line.Number("uFlags") == kAddFlags;
 }
 
 // An icon is never added twice without a removal in between, unless the shell has just
@@ -31,8 +36,7 @@ void ExpectAddsAndDeletesAlternate(const SimRun& run) {
   for (std::size_t i = 0; i < shell.size(); ++i) {
     const std::string msg = shell[i].Get("msg");
     if (msg == "NIM_ADD") {
-      const bool afterRefusedProbe =
-          i > 0 && shell[i - 1].Get("msg") == "NIM_MODIFY" && shell[i - 1].Number("uFlags") == 7;
+      const bool afterRefusedProbe = i > 0 && IsProbe(shell[i - 1]);
       EXPECT_TRUE(!added || afterRefusedProbe) << "the icon was added twice, at line " << i;
       added = true;
     } else if (msg == "NIM_DELETE") {
@@ -46,9 +50,7 @@ void ExpectAddsAndDeletesAlternate(const SimRun& run) {
 std::vector<std::int64_t> AddAttempts(const SimRun& run) {
   std::vector<std::int64_t> at;
   for (const TraceLine& line : run.Ops("shell"))
-    if (line.Get("msg") == "NIM_ADD" ||
-        (line.Get("msg") == "NIM_MODIFY" && line.Number("uFlags") == 7))
-      at.push_back(line.Number("t"));
+    if (line.Get("msg") == "NIM_ADD" || IsProbe(line)) at.push_back(line.Number("t"));
   return at;
 }
 
@@ -166,20 +168,19 @@ TEST_F(DesktopFaults, AnUnreadableShellVersionIsReadAgainAtTheNextUse) {
   const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
     d.Wait(1000);
     deckAfterFirstTick = form.QuoteDeck->Count();
-    d.Options().shellVersion = 0x60000;
+    d.Options().shellVersion = kShell60;
     Choose(d, "ellmemoreZanto1");
     d.Wait(10);
     d.TaskbarCreated();
   });
   const auto requests = ShellRequests(run);
   ASSERT_GE(requests.size(), 5u);
-  EXPECT_EQ(run.Shell("NIM_ADD")[0].Number("cbSize"), 88) << "unreadable counts as an old shell";
+  EXPECT_EQ(run.Shell("NIM_ADD")[0].Number("cbSize"), platform::NotifyIconData::kShortSize)
+      << "unreadable counts as an old shell";
   EXPECT_EQ(requests[1], "NIM_MODIFY") << "no version switch while the version is unknown";
   EXPECT_EQ(deckAfterFirstTick, 4u) << "the first tick took its quote without a balloon";
-  std::size_t balloonRequests = 0;
-  for (const auto& line : run.Shell("NIM_MODIFY"))
-    if (line.Number("uFlags") == 16) ++balloonRequests;
-  EXPECT_EQ(balloonRequests, 1u) << "once readable, the next quote is sent";
+  EXPECT_EQ(std::count_if(run.lines.begin(), run.lines.end(), IsBalloon), 1)
+      << "once readable, the next quote is sent";
   EXPECT_EQ(run.Shell("NIM_SETVERSION").size(), 1u) << "and the re-added icon switches";
   EXPECT_TRUE(run.Ops("errorbox").empty());
 }
@@ -225,10 +226,10 @@ TEST_F(DesktopFaults, NoTimersLeftAtAnyMomentIsReportedOnceAndTheProgramGoesOn) 
       EXPECT_EQ(boxes[0].Get("text"), "Not enough timers available.");
     }
     EXPECT_TRUE(windowCameUp);
-    std::size_t after = 0;
-    for (const auto& line : run.Shell("NIM_MODIFY"))
-      if (line.Number("uFlags") == 16 && line.Number("t") >= askedAt) ++after;
-    EXPECT_GE(after, 2u) << "the quote at once and the one 24-48 hours later";
+    const auto after = std::count_if(run.lines.begin(), run.lines.end(), [&](const TraceLine& l) {
+      return IsBalloon(l) && l.Number("t") >= askedAt;
+    });
+    EXPECT_GE(after, 2) << "the quote at once and the one 24-48 hours later";
   }
 }
 

@@ -6,14 +6,12 @@
 
 #include <string>
 
+#include "support/constants.h"
 #include "support/program_fixture.h"
 #include "support/sim_run.h"
 
 namespace zanto::test {
 namespace {
-
-constexpr std::uint64_t kHour = 3'600'000;  // ms
-constexpr std::uint64_t kDay = 24 * kHour;
 
 // What the user and the shell do now and then, one at a time, hours apart.
 constexpr const char* kDoings[] = {

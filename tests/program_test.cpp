@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <set>
 
+#include "support/constants.h"
 #include "support/live_run.h"
 #include "support/program_fixture.h"
 #include "support/sim_run.h"
 #include "toolkit/random_source.h"
+#include "tray/tray_icon.h"
 
 namespace zanto::test {
 namespace {
@@ -20,14 +22,14 @@ class Program : public ProgramTest {
 
 TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
   Quotes(TenQuotes());
-  const SimRun run = Run("wait 999\nwait 1\nwait 172800000\n");
+  const SimRun run = Run("wait 999\nwait 1\nwait " + std::to_string(kTwoDays) + "\n");
   ASSERT_GE(run.lines.size(), 5u);
   const TraceLine& add = run.lines[0];
   EXPECT_TRUE(add.Is("shell"));
   EXPECT_EQ(add.Get("msg"), "NIM_ADD");
-  EXPECT_EQ(add.Number("cbSize"), 488);
-  EXPECT_EQ(add.Number("uFlags"), 7);
-  EXPECT_EQ(add.Number("uCallbackMessage"), 1025);
+  EXPECT_EQ(add.Number("cbSize"), platform::NotifyIconData::kLongSize);
+  EXPECT_EQ(add.Number("uFlags"), kAddFlags);
+  EXPECT_EQ(add.Number("uCallbackMessage"), TTrayIcon::kCallbackMessage);
   EXPECT_EQ(run.lines[1].Get("msg"), "NIM_SETVERSION");
   EXPECT_EQ(run.lines[1].Number("uTimeout"), 3);
   EXPECT_TRUE(run.Ops("window").empty()) << "nothing but the icon is shown at start";
@@ -38,10 +40,10 @@ TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
   EXPECT_EQ(balloons[0].Number("t"), 1000);
   EXPECT_EQ(balloons[0].Get("title"), "Did you know?");
   EXPECT_EQ(balloons[0].Number("uTimeout"), 10000);
-  EXPECT_EQ(balloons[0].Number("dwInfoFlags"), 1);
+  EXPECT_EQ(balloons[0].Number("dwInfoFlags"), platform::niif::Info);
   const std::int64_t gap = balloons[1].Number("t") - balloons[0].Number("t");
-  EXPECT_GE(gap, 86'400'000);
-  EXPECT_LT(gap, 172'800'000);
+  EXPECT_GE(gap, static_cast<std::int64_t>(kDay));
+  EXPECT_LT(gap, static_cast<std::int64_t>(kTwoDays));
   EXPECT_NE(balloons[0].Get("info"), balloons[1].Get("info"));
 }
 
@@ -49,7 +51,7 @@ TEST_F(Program, StartsInTheTrayAndShowsTheFirstQuoteAfterOneSecond) {
 // step by step: the deck's fixed exchanges when it runs empty, then a front quote, then an
 // interval of a day plus a draw below a day.
 TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
-  constexpr std::uint32_t kDay = 86'400'000;
+  constexpr auto kDayMs = static_cast<std::uint32_t>(kDay);  // what the draws take
   constexpr std::size_t kQuotes = 3, kTicks = 8;
   Quotes(NumberedQuotes(kQuotes));
   RandomSource random;
@@ -68,9 +70,9 @@ TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
     }
     expected.emplace_back(at, "Quote " + std::to_string(deck.front()));
     deck.erase(deck.begin());
-    const std::uint32_t interval = kDay + random.Below(kDay);
+    const std::uint32_t interval = kDayMs + random.Below(kDayMs);
     EXPECT_GE(interval, kDay);
-    EXPECT_LT(interval, 2 * kDay);
+    EXPECT_LT(interval, kTwoDays);
     at += interval;
   }
   const SimRun run = Run("wait " + std::to_string(expected.back().first) + "\n");
@@ -83,7 +85,7 @@ TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
 
 TEST_F(Program, TheSameStartTimeGivesTheSameQuotesAndEachPassShowsEveryQuoteOnce) {
   Quotes(TenQuotes());
-  const std::string script = "wait 1000\nwait " + std::to_string(29ull * 172'800'000) + "\n";
+  const std::string script = "wait 1000\nwait " + std::to_string(29 * kTwoDays) + "\n";
   const SimRun first = Run(script);
   EXPECT_EQ(first.lines.size(), Run(script).lines.size());
   const auto texts = first.BalloonTexts();
@@ -102,7 +104,8 @@ TEST_F(Program, TellMeMoreShowsTheNextQuoteAtOnceAndTwiceWithinTenMillisecondsOn
   Quotes(TenQuotes());
   const SimRun run =
       Run("wait 1000\nmenu ellmemoreZanto1\ntray contextmenu\nwait 5\nmenu ellmemoreZanto1\n"
-          "tray contextmenu\nwait 5\nwait 86399999\n");
+          "tray contextmenu\nwait 5\nwait " +
+          std::to_string(kDay - 1) + "\n");
   const auto balloons = run.Shell("NIM_MODIFY");
   ASSERT_EQ(balloons.size(), 2u) << "the second command left the countdown running";
   EXPECT_EQ(balloons[1].Number("t"), 1010);
@@ -299,11 +302,11 @@ TEST_F(Program, TheSessionEndIsNeverRefusedAndEndsTheProgramWithNothingShown) {
 TEST_F(Program, OlderShellsAndAnUnreadableVersionGetTheShortRecordAndNoBalloons) {
   Quotes(TenQuotes());
   for (std::optional<std::uint32_t> version :
-       {std::optional<std::uint32_t>(0x40047), std::optional<std::uint32_t>()}) {
+       {std::optional<std::uint32_t>(kShell471), std::optional<std::uint32_t>()}) {
     sim::SimOptions o = Options();
     o.shellVersion = version;
     const SimRun run = RunSim(o, "wait 1000\ntray rbuttondown\ntray rbuttonup\ntray contextmenu\n");
-    EXPECT_EQ(run.lines[0].Number("cbSize"), 88);
+    EXPECT_EQ(run.lines[0].Number("cbSize"), platform::NotifyIconData::kShortSize);
     EXPECT_TRUE(run.Shell("NIM_SETVERSION").empty());
     EXPECT_TRUE(run.Shell("NIM_MODIFY").empty());
     EXPECT_EQ(run.Ops("popup").size(), 2u) << "the button's release and the request each open it";
@@ -323,7 +326,7 @@ TEST_F(Program, WithNoTimersLeftTheUserIsToldAndTheProgramGoesOn) {
 TEST_F(Program, BetweenTwoQuotesNothingWakesTheProgram) {
   Quotes(TenQuotes());
   std::uint64_t ticks = 0;
-  const SimRun run = RunSim(Options(), "wait " + std::to_string(30ull * 86'400'000) + "\n",
+  const SimRun run = RunSim(Options(), "wait " + std::to_string(30 * kDay) + "\n",
                             [&](const sim::SimDesktop& d) { ticks = d.TimerTicks(); });
   EXPECT_EQ(ticks, run.BalloonTexts().size());
   EXPECT_GE(ticks, 15u);

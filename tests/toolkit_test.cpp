@@ -4,10 +4,11 @@
 
 #include <functional>
 #include <new>
-#include <sstream>
 
 #include "platform/sim/sim_desktop.h"
-#include "support/sim_run.h"
+#include "support/bare_window.h"
+#include "support/failure_of.h"
+#include "support/trace_reader.h"
 #include "toolkit/application.h"
 #include "toolkit/component.h"
 #include "toolkit/layout.h"
@@ -23,18 +24,7 @@ using platform::ControlDef;
 using platform::ControlKind;
 using platform::FormDef;
 using platform::Rect;
-using test::TraceLine;
-
-// The message a failure carries, or "" when the call did not fail that way.
-template <class E, class F>
-std::string FailureOf(F&& call) {
-  try {
-    call();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return {};
-}
+using test::FailureOf;
 
 // Components that belong to the application without a window in between.
 class Root : public TComponent {
@@ -51,20 +41,13 @@ class Root : public TComponent {
 // An application over a simulated desktop whose trace the test reads back.
 struct Desk {
   explicit Desk(sim::SimOptions options = {})
-      : trace(out), desktop(std::move(options), trace), app(desktop), root(app) {
+      : desktop(std::move(options), trace.Sink()), app(desktop), root(app) {
     app.Initialize();
     app.SetTitle("Zanto");
   }
-  std::vector<TraceLine> Lines(const std::string& op) const {
-    std::vector<TraceLine> lines;
-    std::istringstream in(out.str());
-    for (std::string text; std::getline(in, text);)
-      if (TraceLine line{text}; line.Is(op)) lines.push_back(line);
-    return lines;
-  }
+  test::TraceLines Lines(const std::string& op) const { return test::OpsOf(trace.Lines(), op); }
 
-  std::ostringstream out;
-  sim::Trace trace;
+  test::TraceRecorder trace;
   sim::SimDesktop desktop;
   TApplication app;
   Root root;
@@ -369,10 +352,7 @@ TEST(Application, TheGuardReportsAFailureAndCarriesOn) {
 
 // A window of 200 x 100 with one control of every kind the layout treats differently.
 FormDef LayoutForm() {
-  FormDef def;
-  def.name = "frmLayout";
-  def.clientWidth = 200;
-  def.clientHeight = 100;
+  FormDef def = test::BareWindow("frmLayout");
   auto add = [&](std::string name, ControlKind kind, int parent, Rect bounds, unsigned anchors) {
     ControlDef c;
     c.name = std::move(name);

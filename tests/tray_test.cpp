@@ -2,10 +2,13 @@
 // application and brings it back, and how it answers the icon's and the shell's events.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <string>
 
 #include "platform/sim/sim_desktop.h"
-#include "support/sim_run.h"
+#include "support/bare_window.h"
+#include "support/constants.h"
+#include "support/trace_reader.h"
+#include "support/versioned_shell.h"
 #include "toolkit/application.h"
 #include "toolkit/form.h"
 #include "tray/tray_icon.h"
@@ -18,51 +21,20 @@ namespace nin = platform::nin;
 namespace sc = platform::sc;
 using platform::IconId;
 using sim::SimDesktop;
+namespace nif = platform::nif;
+namespace niif = platform::niif;
+using platform::NotifyIconData;
+using test::kShell471;
+using test::kShell60;
 using test::TraceLine;
 using Ops = std::vector<std::string>;
-
-// The simulated desktop's notification area with a shell version that can be unreadable at
-// first and readable later, and that counts how often it is read.
-class VersionedShell final : public platform::NotificationArea {
- public:
-  VersionedShell(SimDesktop& sim, std::optional<std::uint32_t> version)
-      : version(version), sim_(sim) {}
-  std::optional<std::uint32_t> version;
-  int reads = 0;
-
-  std::uint32_t shellVersion() override {
-    ++reads;
-    return version.value_or(0);
-  }
-  bool notifyIcon(std::uint32_t m, const platform::NotifyIconData& d) override {
-    return sim_.notifyIcon(m, d);
-  }
-  bool registerServiceProcess(bool hide) override { return sim_.registerServiceProcess(hide); }
-
- private:
-  SimDesktop& sim_;
-};
-
-const platform::FormDef& TrayFormDefinition() {
-  static const platform::FormDef def = [] {
-    platform::FormDef d;
-    d.name = "frmTray";
-    d.className = "TfrmTray";
-    d.width = 200;
-    d.height = 100;
-    d.clientWidth = 192;
-    d.clientHeight = 73;
-    return d;
-  }();
-  return def;
-}
 
 // A window that owns a tray icon, a menu for it, a drop-down menu and an image list.
 class TrayForm : public TForm {
  public:
   using Setup = std::function<void(TrayForm&)>;
   TrayForm(TApplication& app, const Setup& setup)
-      : TForm(app, TrayFormDefinition()),
+      : TForm(app, test::BareWindow("frmTray")),
         Menu(Create<TPopupMenu>("Menu")),
         First(Create<TMenuItem>("First", "&First")),
         N1(Create<TMenuItem>("N1", "-")),
@@ -104,14 +76,12 @@ sim::SimOptions Shell(std::optional<std::uint32_t> version) {
   options.shellVersion = version;
   return options;
 }
-constexpr std::uint32_t kShell471 = 0x40047;
-constexpr std::uint32_t kShell60 = 0x60000;
 
 // An application with the tray window over the simulated desktop, started as the program
 // starts; the trace is read back piece by piece.
 struct Harness {
   explicit Harness(sim::SimOptions options = {}, const TrayForm::Setup& setup = ThisProgram)
-      : trace(out), sim(options, trace), shell(sim, options.shellVersion) {
+      : sim(options, trace.Sink()), shell(sim, options.shellVersion) {
     app = std::make_unique<TApplication>(platform::DesktopRoles{shell, sim, sim, sim, sim});
     app->Initialize();
     app->SetTitle("Zanto");
@@ -120,14 +90,8 @@ struct Harness {
   TTrayIcon& tray() const { return form->Tray; }
 
   // The trace written since the last look.
-  std::vector<TraceLine> TakeLines() {
-    std::vector<TraceLine> lines;
-    std::istringstream in(out.str());
-    for (std::string text; std::getline(in, text);) lines.push_back({text});
-    out.str("");
-    return lines;
-  }
-  // The same, one short word each: "NIM_ADD 7", "taskbar hide", "window show normal", ...
+  test::TraceLines TakeLines() { return trace.Take(); }
+  // The same, one short word each: kAdd, "taskbar hide", "window show normal", ...
   Ops Take() {
     Ops ops;
     for (const TraceLine& l : TakeLines()) {
@@ -137,7 +101,7 @@ struct Harness {
       else if (op == "taskbar")
         ops.push_back("taskbar " + l.Get("do"));
       else if (op == "window")
-        ops.push_back("window " + l.Get("do") + (l.Has("state") ? " " + l.Get("state") : ""));
+        ops.push_back("window " + l.Get("do") + (l.Has("state") ? ' ' + l.Get("state") : ""));
       else if (op == "popup")
         ops.push_back("popup " + l.Get("menu"));
       else if (op == "foreground")
@@ -163,13 +127,22 @@ struct Harness {
     Tray(wm::RButtonUp);
   }
 
-  std::ostringstream out;
-  sim::Trace trace;
+  test::TraceRecorder trace;
   SimDesktop sim;
-  VersionedShell shell;
+  test::VersionedShell shell;
   std::unique_ptr<TApplication> app;
   TrayForm* form = nullptr;
 };
+
+// The shell requests in Take()'s words: the request and its flags.
+std::string Request(const char* msg, std::uint32_t flags) {
+  return std::string(msg) + " " + std::to_string(flags);
+}
+const std::string kAdd = Request("NIM_ADD", test::kAddFlags);
+const std::string kSetVersion = Request("NIM_SETVERSION", 0);
+const std::string kDelete = Request("NIM_DELETE", 0);
+const std::string kBalloon = Request("NIM_MODIFY", nif::Info);
+const std::string kNewIcon = Request("NIM_MODIFY", nif::Icon);
 
 const Ops kPopup{"foreground TTrayIconWindow", "popup Menu", "post WM_NULL"};
 const Ops kShowFirst{"taskbar minimize", "taskbar show", "taskbar restore", "window show normal"};
@@ -180,10 +153,10 @@ TEST(TrayIcon, StartsHiddenWithTheRecordTheShellVersionCallsFor) {
   auto lines = modern.TakeLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].Get("msg"), "NIM_ADD");
-  EXPECT_EQ(lines[0].Number("cbSize"), 488);
-  EXPECT_EQ(lines[0].Number("uID"), 1);
-  EXPECT_EQ(lines[0].Number("uFlags"), 7);
-  EXPECT_EQ(lines[0].Number("uCallbackMessage"), 1025);
+  EXPECT_EQ(lines[0].Number("cbSize"), NotifyIconData::kLongSize);
+  EXPECT_EQ(lines[0].Number("uID"), TTrayIcon::kIconId);
+  EXPECT_EQ(lines[0].Number("uFlags"), test::kAddFlags);
+  EXPECT_EQ(lines[0].Number("uCallbackMessage"), TTrayIcon::kCallbackMessage);
   EXPECT_EQ(lines[1].Get("msg"), "NIM_SETVERSION");
   EXPECT_EQ(lines[1].Number("uFlags"), 0);
   EXPECT_EQ(lines[1].Number("uTimeout"), 3);
@@ -202,7 +175,7 @@ TEST(TrayIcon, StartsHiddenWithTheRecordTheShellVersionCallsFor) {
   lines = old.TakeLines();
   ASSERT_EQ(lines.size(), 2u) << "no version request for an old shell";
   EXPECT_EQ(lines[0].Get("msg"), "NIM_ADD");
-  EXPECT_EQ(lines[0].Number("cbSize"), 88);
+  EXPECT_EQ(lines[0].Number("cbSize"), NotifyIconData::kShortSize);
   EXPECT_EQ(lines[1].Get("do"), "hide");
 
   // The order in which a definition sets the options makes no difference: while loading,
@@ -211,7 +184,7 @@ TEST(TrayIcon, StartsHiddenWithTheRecordTheShellVersionCallsFor) {
     f.Tray.SetActive(true);
     f.Tray.SetVisibility({tvVisibleTaskList, tvAutoHide});
   });
-  EXPECT_EQ(activeFirst.Take(), (Ops{"NIM_ADD 7", "NIM_SETVERSION 0", "taskbar hide"}));
+  EXPECT_EQ(activeFirst.Take(), (Ops{kAdd, kSetVersion, "taskbar hide"}));
   EXPECT_TRUE(activeFirst.tray().HiddenAtStart());
 
   // Not active: nothing reaches the shell and the application is not hidden.
@@ -234,7 +207,7 @@ TEST(TrayIcon, TheTipIsTheShortHintCutToTheShellsLimitAndSentOnTheNextMove) {
   modern.Tray(wm::MouseMove);
   auto lines = modern.TakeLines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].Number("uFlags"), 4);
+  EXPECT_EQ(lines[0].Number("uFlags"), nif::Tip);
   EXPECT_EQ(lines[0].Get("tip"), std::string(127, 'h'));
   modern.Tray(wm::MouseMove);
   tray.SetHint(tray.Hint());
@@ -276,11 +249,11 @@ TEST(TrayIcon, BalloonsAreCutToTheShellsFieldsAndCountedUntilWithdrawn) {
   auto lines = h.TakeLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].Get("msg"), "NIM_MODIFY");
-  EXPECT_EQ(lines[0].Number("uFlags"), 16);
+  EXPECT_EQ(lines[0].Number("uFlags"), nif::Info);
   EXPECT_EQ(lines[0].Get("title"), std::string(63, 'T'));
   EXPECT_EQ(lines[0].Get("info"), std::string(255, 'x'));
   EXPECT_EQ(lines[0].Number("uTimeout"), 10000);
-  EXPECT_EQ(lines[0].Number("dwInfoFlags"), 1);
+  EXPECT_EQ(lines[0].Number("dwInfoFlags"), niif::Info);
   EXPECT_EQ(tray.PendingBalloons(), 1);
   EXPECT_EQ(tray.BalloonLength(), 10u);
 
@@ -289,9 +262,9 @@ TEST(TrayIcon, BalloonsAreCutToTheShellsFieldsAndCountedUntilWithdrawn) {
   tray.ShowBalloon("none", "x", TBalloonType::btNone, 10000, false);
   lines = h.TakeLines();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].Number("dwInfoFlags"), 3);
-  EXPECT_EQ(lines[1].Number("dwInfoFlags"), 2);
-  EXPECT_EQ(lines[2].Number("dwInfoFlags"), 0);
+  EXPECT_EQ(lines[0].Number("dwInfoFlags"), niif::Error);
+  EXPECT_EQ(lines[1].Number("dwInfoFlags"), niif::Warning);
+  EXPECT_EQ(lines[2].Number("dwInfoFlags"), niif::None);
   EXPECT_EQ(tray.PendingBalloons(), 4);
   EXPECT_EQ(tray.BalloonLength(), 10u);
   EXPECT_EQ(shown, 4);
@@ -300,11 +273,11 @@ TEST(TrayIcon, BalloonsAreCutToTheShellsFieldsAndCountedUntilWithdrawn) {
   lines = h.TakeLines();
   ASSERT_EQ(lines.size(), 5u) << "one empty balloon more than were pending";
   for (const auto& line : lines) {
-    EXPECT_EQ(line.Number("uFlags"), 16);
+    EXPECT_EQ(line.Number("uFlags"), nif::Info);
     EXPECT_EQ(line.Get("title"), "");
     EXPECT_EQ(line.Get("info"), "");
     EXPECT_EQ(line.Number("uTimeout"), 5000);
-    EXPECT_EQ(line.Number("dwInfoFlags"), 0);
+    EXPECT_EQ(line.Number("dwInfoFlags"), niif::None);
   }
   EXPECT_EQ(tray.PendingBalloons(), 0);
 
@@ -327,7 +300,7 @@ TEST(TrayIcon, BalloonsAreCutToTheShellsFieldsAndCountedUntilWithdrawn) {
   tray.SetActive(false);
   h.TakeLines();
   tray.ShowBalloon("t", "x", TBalloonType::btInfo, 10000, false);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 16"}));
+  EXPECT_EQ(h.Take(), (Ops{kBalloon}));
 
   Harness old(Shell(kShell471));
   old.TakeLines();
@@ -356,7 +329,7 @@ TEST(TrayIcon, AShortBalloonIsWithdrawnByTheComponentsOwnTimer) {
   h.sim.Wait(2999);
   EXPECT_TRUE(h.Take().empty());
   h.sim.Wait(1);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 16", "NIM_MODIFY 16", "NIM_MODIFY 16"}));
+  EXPECT_EQ(h.Take(), (Ops{kBalloon, kBalloon, kBalloon}));
   EXPECT_EQ(tray.PendingBalloons(), 0);
   EXPECT_EQ(h.sim.LiveTimers(), 0u) << "it fires once";
 }
@@ -383,7 +356,7 @@ TEST(TrayIcon, TheShellsBalloonReportsWithdrawOnlyWhenTheyShould) {
   EXPECT_EQ(tray.PendingBalloons(), 1);
   h.sim.Wait(1);
   h.Tray(nin::BalloonTimeout);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 16", "NIM_MODIFY 16"}));
+  EXPECT_EQ(h.Take(), (Ops{kBalloon, kBalloon}));
   EXPECT_EQ(tray.PendingBalloons(), 0);
 
   h.Tray(nin::BalloonHide);
@@ -394,7 +367,7 @@ TEST(TrayIcon, TheShellsBalloonReportsWithdrawOnlyWhenTheyShould) {
   h.TakeLines();
   h.Tray(nin::BalloonUserClick);
   EXPECT_EQ(clicks, 1);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 16", "NIM_MODIFY 16"}))
+  EXPECT_EQ(h.Take(), (Ops{kBalloon, kBalloon}))
       << "withdrawn despite the handler's failure, and no error box";
   EXPECT_EQ(tray.PendingBalloons(), 0);
 
@@ -504,21 +477,19 @@ TEST(TrayIcon, ChangingTheVisibilityActsOnWhatWasAddedOrRemoved) {
   tray.ShowFromTray();
   h.TakeLines();
   tray.SetVisibility(tray.Visibility().With(tvAutoHideIcon));
-  EXPECT_EQ(h.Take(), (Ops{"NIM_DELETE 0"}));
+  EXPECT_EQ(h.Take(), (Ops{kDelete}));
   EXPECT_FALSE(tray.IconShown());
   tray.HideToTray();
-  EXPECT_EQ(h.Take(), (Ops{"taskbar minimize", "window hide", "taskbar hide", "NIM_ADD 7",
-                           "NIM_SETVERSION 0"}));
+  EXPECT_EQ(h.Take(), (Ops{"taskbar minimize", "window hide", "taskbar hide", kAdd, kSetVersion}));
   tray.ShowFromTray();
-  EXPECT_EQ(h.Take(),
-            (Ops{"taskbar show", "taskbar restore", "window show normal", "NIM_DELETE 0"}));
+  EXPECT_EQ(h.Take(), (Ops{"taskbar show", "taskbar restore", "window show normal", kDelete}));
   tray.AddIcon();
   EXPECT_TRUE(h.Take().empty()) << "not while the application is visible";
   tray.SetVisibility(tray.Visibility().Without(tvAutoHideIcon));
-  EXPECT_EQ(h.Take(), (Ops{"NIM_ADD 7", "NIM_SETVERSION 0"}));
+  EXPECT_EQ(h.Take(), (Ops{kAdd, kSetVersion}));
 
   tray.SetActive(false);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_DELETE 0"}));
+  EXPECT_EQ(h.Take(), (Ops{kDelete}));
   tray.SetVisibility({});
   EXPECT_TRUE(h.Take().empty()) << "inactive: only stored";
   EXPECT_EQ(tray.Visibility(), TTrayVisibilities{});
@@ -739,7 +710,7 @@ TEST(TrayIcon, TheShellsRestartAndTheSessionsEndLookAfterTheIcon) {
   Harness h;
   h.TakeLines();
   h.sim.TaskbarCreated();
-  EXPECT_EQ(h.Take(), (Ops{"NIM_DELETE 0", "NIM_ADD 7", "NIM_SETVERSION 0"}));
+  EXPECT_EQ(h.Take(), (Ops{kDelete, kAdd, kSetVersion}));
   EXPECT_TRUE(h.sim.IconPresent());
 
   h.sim.QueryEndSession();
@@ -749,11 +720,11 @@ TEST(TrayIcon, TheShellsRestartAndTheSessionsEndLookAfterTheIcon) {
   // A session end that was called off leaves the icon where it is.
   h.sim.postMessage(h.tray().Handle(), wm::EndSession, 0, 0);
   h.Tray(4242);  // anything that lets the posted message through
-  EXPECT_EQ(h.Take(), (Ops{"post 22"}));
+  EXPECT_EQ(h.Take(), (Ops{"post " + std::to_string(wm::EndSession)}));
   EXPECT_TRUE(h.tray().IconShown());
 
   h.sim.EndSession();
-  EXPECT_EQ(h.Take(), (Ops{"NIM_DELETE 0"}));
+  EXPECT_EQ(h.Take(), (Ops{kDelete}));
   EXPECT_FALSE(h.tray().IconShown());
   EXPECT_FALSE(h.sim.IconPresent());
   h.sim.TaskbarCreated();
@@ -766,7 +737,7 @@ TEST(TrayIcon, TheShellsRestartAndTheSessionsEndLookAfterTheIcon) {
   EXPECT_TRUE(idle.Take().empty());
   EXPECT_FALSE(idle.sim.IconPresent());
   idle.tray().SetActive(true);
-  EXPECT_EQ(idle.Take(), (Ops{"NIM_ADD 7", "NIM_SETVERSION 0"}));
+  EXPECT_EQ(idle.Take(), (Ops{kAdd, kSetVersion}));
 
   // Going with its window, the icon stops its timers and leaves the tray.
   idle.tray().OnClick = [](TTrayIcon&, TMouseButton, TShiftState, int, int) {};
@@ -774,7 +745,7 @@ TEST(TrayIcon, TheShellsRestartAndTheSessionsEndLookAfterTheIcon) {
   idle.tray().ShowBalloon("t", "x", TBalloonType::btInfo, 3000, false);
   idle.TakeLines();
   idle.app.reset();
-  EXPECT_EQ(idle.Take(), (Ops{"NIM_DELETE 0"}));
+  EXPECT_EQ(idle.Take(), (Ops{kDelete}));
   EXPECT_FALSE(idle.sim.IconPresent());
   EXPECT_EQ(idle.sim.LiveTimers(), 0u);
 }
@@ -787,7 +758,7 @@ TEST(TrayIcon, AnimationCyclesThroughTheImageList) {
   tray.OnAnimate = [&](TTrayIcon&, int index) { frames.push_back(index); };
   tray.SetIcons(&h.form->Images);
   EXPECT_EQ(tray.IconInUse(), static_cast<IconId>(10));
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 2"}));
+  EXPECT_EQ(h.Take(), (Ops{kNewIcon}));
 
   tray.SetAnimated(true);
   EXPECT_TRUE(tray.AnimationRunning());
@@ -797,7 +768,7 @@ TEST(TrayIcon, AnimationCyclesThroughTheImageList) {
   EXPECT_EQ(frames, (std::vector<int>{1, 2, 0, 1}));
   EXPECT_EQ(tray.IconIndex(), 1);
   EXPECT_EQ(tray.IconInUse(), static_cast<IconId>(11));
-  EXPECT_EQ(h.Take(), (Ops(4, "NIM_MODIFY 2")));
+  EXPECT_EQ(h.Take(), (Ops(4, kNewIcon)));
 
   tray.SetIconIndex(-1);
   EXPECT_EQ(tray.IconInUse(), IconId::Program) << "out of the list: the icon of its own";
@@ -822,7 +793,7 @@ TEST(TrayIcon, AnimationCyclesThroughTheImageList) {
   h.form->DestroyComponent(h.form->Images);
   EXPECT_EQ(tray.Icons(), nullptr);
   EXPECT_EQ(tray.IconInUse(), IconId::Program);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 2"}));
+  EXPECT_EQ(h.Take(), (Ops{kNewIcon}));
   tray.SetIcon(IconId::None);
   EXPECT_EQ(tray.IconInUse(), IconId::Application) << "the application's icon stands in";
 }
@@ -831,7 +802,7 @@ TEST(TrayIcon, AnUnreadableShellVersionIsReadAgainUntilItCanBeRead) {
   Harness h(Shell(std::nullopt));
   TTrayIcon& tray = h.tray();
   auto lines = h.TakeLines();
-  EXPECT_EQ(lines[0].Number("cbSize"), 88);
+  EXPECT_EQ(lines[0].Number("cbSize"), NotifyIconData::kShortSize);
   EXPECT_EQ(lines.size(), 2u) << "no version request";
 
   const int reads = h.shell.reads;
@@ -843,7 +814,7 @@ TEST(TrayIcon, AnUnreadableShellVersionIsReadAgainUntilItCanBeRead) {
 
   h.shell.version = kShell60;
   tray.ShowBalloon("t", "x", TBalloonType::btInfo, 10000, false);
-  EXPECT_EQ(h.Take(), (Ops{"NIM_MODIFY 16"}));
+  EXPECT_EQ(h.Take(), (Ops{kBalloon}));
   EXPECT_EQ(tray.PendingBalloons(), 1);
   const int good = h.shell.reads;
   h.shell.version = kShell471;
@@ -855,7 +826,8 @@ TEST(TrayIcon, AnUnreadableShellVersionIsReadAgainUntilItCanBeRead) {
   lines = h.TakeLines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].Get("msg"), "NIM_ADD");
-  EXPECT_EQ(lines[1].Number("cbSize"), 488) << "the record is made anew on activation";
+  EXPECT_EQ(lines[1].Number("cbSize"), NotifyIconData::kLongSize)
+      << "the record is made anew on activation";
   EXPECT_EQ(lines[2].Get("msg"), "NIM_SETVERSION");
 }
 

@@ -79,7 +79,8 @@ TEST_F(UnicodeQuotes, EveryUnicodeFormShowsItsCharactersInTheBalloonsAndTheQuote
     for (const TraceLine& line : run.Shell("NIM_MODIFY")) {
       if (line.Get("title") != "Did you know?") continue;
       EXPECT_TRUE(line.Wide()) << line.text;
-      EXPECT_EQ(line.Number("cbSize"), 936) << "the wide record's size";
+      EXPECT_EQ(line.Number("cbSize"), platform::NotifyIconData::kWideLongSize)
+          << "the wide record's size";
       EXPECT_NE(line.text.find("\\u"), std::string::npos) << "characters travel escaped";
     }
     EXPECT_FALSE(run.Shell("NIM_ADD")[0].Wide()) << "the icon's own record holds no quote";
@@ -101,7 +102,7 @@ TEST_F(UnicodeQuotes, EightBitFilesReadExactlyAsTheyAlwaysDid) {
     const SimRun run = Run(Lines(quotes));
     for (const TraceLine& line : run.Ops("shell")) {
       EXPECT_FALSE(line.Wide()) << line.text;
-      EXPECT_TRUE(line.Number("cbSize") == 488) << line.text;
+      EXPECT_EQ(line.Number("cbSize"), platform::NotifyIconData::kLongSize) << line.text;
     }
     const std::vector<std::string> shown = run.QuoteBalloons();
     EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()),

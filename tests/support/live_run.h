@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <sstream>
 #include <string>
 
 #include "app/settings_form.h"
@@ -17,22 +16,20 @@ namespace zanto::test {
 using LiveDriver = std::function<void(sim::SimDesktop&, TfrmSettings&)>;
 
 inline SimRun RunLive(const sim::SimOptions& options, const LiveDriver& drive) {
-  std::ostringstream out;
-  sim::Trace trace(out);
-  sim::SimDesktop desktop(options, trace);
+  TraceRecorder trace;
+  sim::SimDesktop desktop(options, trace.Sink());
   TfrmSettings* form = nullptr;
   desktop.SetLoopDriver([&](sim::SimDesktop& d) {
     if (form) drive(d, *form);
     // Taken down without a word when the test is done but the program is not, as zanto-sim.
-    if (!d.QuitRequested()) trace.Mute();
+    if (!d.QuitRequested()) trace.Sink().Mute();
   });
   RunZanto(desktop, [&](TfrmSettings& f) { form = &f; });
   sim::JsonObject end;
   end.Add("t", static_cast<std::int64_t>(desktop.Now())).Add("op", "exit");
-  trace.Write(end);
+  trace.Sink().Write(end);
   SimRun run;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) run.lines.push_back({line});
+  run.lines = trace.Lines();
   return run;
 }
 

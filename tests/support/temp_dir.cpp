@@ -13,7 +13,8 @@
 namespace zanto::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "zanto-test-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / (std::string(kPrefix) + "XXXXXX")).string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
@@ -41,6 +42,16 @@ void TempDir::SetYear(std::string_view name, int year) const {
   const std::time_t when = std::mktime(&tm);
   const struct timeval times[2] = {{when, 0}, {when, 0}};
   if (::utimes(File(name).c_str(), times) != 0) throw std::runtime_error("utimes failed");
+}
+
+std::string TempDir::Deep(std::size_t length) const {
+  std::string relative;
+  for (char level = 'a'; relative.empty() || File(relative).size() <= length; ++level) {
+    if (!relative.empty()) relative += kSeparator;
+    relative += std::string(99, level) + "\xC3\xA9";  // 'é': 100 characters
+    std::filesystem::create_directory(File(relative));
+  }
+  return relative;
 }
 
 }  // namespace zanto::test

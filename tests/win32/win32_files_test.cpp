@@ -7,60 +7,9 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 #include "quotes/quote_file.h"
-#include "win32_test_support.h"
+#include "support/temp_dir.h"
 
 namespace zanto::platform::win32::test {
-
-WideTempDir::WideTempDir() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH, temp);
-  path_ = std::wstring(temp, length) + L"zanto-" + std::to_wstring(GetCurrentProcessId()) +
-          L"-\u0426\u0438\u0442\u0430\u0442\u044b-\u540d\u8a00";
-  CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-namespace {
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(ExtendedLengthPath(dir + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = dir + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(ExtendedLengthPath(path).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(ExtendedLengthPath(dir).c_str());
-}
-}  // namespace
-
-WideTempDir::~WideTempDir() {
-  RemoveTree(path_);
-}
-
-std::wstring WideTempDir::Deep(std::size_t length) const {
-  std::wstring dir = path_;
-  for (int level = 0; dir.size() <= length; ++level) {
-    dir += L"\\" + std::wstring(99, static_cast<wchar_t>(L'a' + level)) + L"\u00e9";
-    CreateDirectoryW(ExtendedLengthPath(dir).c_str(), nullptr);
-  }
-  return dir;
-}
-
-std::wstring WideTempDir::Write(const std::wstring& path, const std::string& bytes) {
-  KernelHandle file =
-      ownFileHandle(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (file)
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return path;
-}
 
 namespace {
 
@@ -86,10 +35,12 @@ TEST(Win32Text, OnlyPathsBeyondTheClassicLimitTakeTheExtendedForm) {
       << "the extended form takes no forward slashes";
 }
 
+using zanto::test::TempDir;
+
 class Win32Files : public ::testing::Test {
  protected:
   Win32Desktop desktop{GetModuleHandleW(nullptr)};
-  WideTempDir dir;
+  TempDir dir;  // named in Cyrillic and Chinese
 };
 
 TEST_F(Win32Files, TheProgramsOwnPathIsTheSystemsWhateverItHolds) {
@@ -102,9 +53,9 @@ TEST_F(Win32Files, TheProgramsOwnPathIsTheSystemsWhateverItHolds) {
 
 TEST_F(Win32Files, AFileInAFolderNoCodePageCanSpellIsFoundAndReadWhole) {
   const std::string bytes = "caf\xE9\r\nline two\r\n";  // the bytes are read as they are
-  for (const std::wstring& folder : {dir.Path(), dir.Deep(300)}) {
-    SCOPED_TRACE(Utf8(folder));
-    const std::string path = Utf8(WideTempDir::Write(folder + L"\\quotes.txt", bytes));
+  for (const std::string& name : {std::string("quotes.txt"), dir.Deep(300) + "\\quotes.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Write(name, bytes);
     EXPECT_TRUE(QuotesFileExists(desktop, path));
     std::string read;
     EXPECT_EQ(desktop.readFileDenyWriters(path, read), ReadResult::Ok);
@@ -120,14 +71,14 @@ TEST_F(Win32Files, AFileInAFolderNoCodePageCanSpellIsFoundAndReadWhole) {
 }
 
 TEST_F(Win32Files, AFolderNamedLikeTheFileIsNoFileAtAnyDepth) {
-  for (const std::wstring& folder : {dir.Path(), dir.Deep(280)}) {
-    const std::wstring named = folder + L"\\quotes.txt";
-    CreateDirectoryW(ExtendedLengthPath(named).c_str(), nullptr);
-    const auto stamp = desktop.fileStamp(Utf8(named));
+  for (const std::string& folder : {dir.Path(), dir.File(dir.Deep(280))}) {
+    const std::string named = folder + "\\quotes.txt";
+    CreateDirectoryW(ExtendedLengthPath(Wide(named)).c_str(), nullptr);
+    const auto stamp = desktop.fileStamp(named);
     ASSERT_TRUE(stamp);
     EXPECT_TRUE(stamp->directory);
-    EXPECT_FALSE(QuotesFileExists(desktop, Utf8(named)));
-    EXPECT_FALSE(desktop.fileStamp(Utf8(folder + L"\\nothing.txt")));
+    EXPECT_FALSE(QuotesFileExists(desktop, named));
+    EXPECT_FALSE(desktop.fileStamp(folder + "\\nothing.txt"));
   }
 }
 

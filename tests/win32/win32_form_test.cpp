@@ -10,6 +10,7 @@
 
 #include "app/settings_definition.h"
 #include "platform/win32/win32_desktop.h"
+#include "support/bare_window.h"
 #include "win32_test_support.h"
 
 namespace zanto::platform::win32::test {
@@ -298,10 +299,8 @@ TEST_F(SettingsWindow, NoLabelIsCutOffAndALineTooLongForItsPlaceWraps) {
   for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"})
     ExpectWholeText(Control(name), name);
 
-  FormDef narrow;
+  FormDef narrow = zanto::test::BareWindow("frmNarrow");
   narrow.className = "ZantoNarrowTest";
-  narrow.clientWidth = 200;
-  narrow.clientHeight = 100;
   ControlDef label;
   label.name = "Label";
   label.kind = ControlKind::Label;

@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "platform/win32/win32_desktop.h"
+#include "support/constants.h"
+#include "tray/tray_icon.h"
 #include "win32_test_support.h"
 
 namespace zanto::platform::win32::test {
@@ -17,19 +19,19 @@ namespace {
 TEST(ShellRecord, EachFieldIsCutToWhatTheChosenLayoutHolds) {
   NotifyIconData data;
   data.hWnd = 0x1234;
-  data.uID = 1;
-  data.uFlags = 7;
-  data.uCallbackMessage = 1025;
+  data.uID = TTrayIcon::kIconId;
+  data.uFlags = zanto::test::kAddFlags;
+  data.uCallbackMessage = TTrayIcon::kCallbackMessage;
   // Fuller than any field: each copy must cut.
   data.szTip.bytes.assign(200, 't');
   data.szInfo.bytes.assign(300, 'i');
   data.szInfoTitle.bytes.assign(100, 'h');
   data.uTimeout = 10000;
-  data.dwInfoFlags = 1;
+  data.dwInfoFlags = niif::Info;
   const HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
 
   NOTIFYICONDATAA record;
-  data.cbSize = 88;
+  data.cbSize = NotifyIconData::kShortSize;
   FillShellRecord(data, icon, record);
   EXPECT_EQ(record.cbSize, NOTIFYICONDATAA_V1_SIZE);
   EXPECT_EQ(std::strlen(record.szTip), 63u) << "the short record's tip";
@@ -37,22 +39,22 @@ TEST(ShellRecord, EachFieldIsCutToWhatTheChosenLayoutHolds) {
   EXPECT_EQ(record.hIcon, icon);
   EXPECT_EQ(record.hWnd, reinterpret_cast<HWND>(0x1234));
 
-  data.cbSize = 488;
+  data.cbSize = NotifyIconData::kLongSize;
   FillShellRecord(data, icon, record);
   EXPECT_EQ(record.cbSize, NOTIFYICONDATAA_V2_SIZE);
   EXPECT_EQ(std::strlen(record.szTip), 127u);
   EXPECT_EQ(std::strlen(record.szInfo), 255u);
   EXPECT_EQ(std::strlen(record.szInfoTitle), 63u);
   EXPECT_EQ(record.uTimeout, 10000u);
-  EXPECT_EQ(record.dwInfoFlags, 1u);
-  EXPECT_EQ(record.uFlags, 7u);
-  EXPECT_EQ(record.uCallbackMessage, 1025u);
+  EXPECT_EQ(record.dwInfoFlags, niif::Info);
+  EXPECT_EQ(record.uFlags, zanto::test::kAddFlags);
+  EXPECT_EQ(record.uCallbackMessage, TTrayIcon::kCallbackMessage);
 }
 
 TEST(ShellRecord, UnicodeTextGoesWholeInTheWideRecord) {
   NotifyIconData data;
-  data.cbSize = 488;
-  data.uFlags = 16;
+  data.cbSize = NotifyIconData::kLongSize;
+  data.uFlags = nif::Info;
   data.szInfoTitle = {"Did you know?", TextEncoding::Utf8};
   data.szInfo = {"\xD0\x96\xD0\xB4\xD1\x83 \xF0\x9F\x98\x80", TextEncoding::Utf8};
   data.szTip = {"caf\xE9", TextEncoding::Ansi};  // 8-bit text in a wide record
@@ -65,7 +67,7 @@ TEST(ShellRecord, UnicodeTextGoesWholeInTheWideRecord) {
   EXPECT_EQ(std::wstring(record.szTip), L"caf\u00e9") << "read in the code page (1252 here)";
 
   // The short record's tip holds 63 units; a pair that does not fit stays out whole.
-  data.cbSize = 88;
+  data.cbSize = NotifyIconData::kShortSize;
   data.szTip = {std::string(62, 'x') + "\xF0\x9F\x98\x80", TextEncoding::Utf8};
   FillShellRecord(data, nullptr, record);
   EXPECT_EQ(record.cbSize, NOTIFYICONDATAW_V1_SIZE);
@@ -85,7 +87,7 @@ TEST(ShellRecord, ADoubleByteCharacterIsNeverCutInHalf) {
   EXPECT_EQ(WholeCharacters("a\x82", 9, &ShiftJisLead), 1u) << "a lead byte alone at the end";
   // The balloon's 255 bytes end in the first byte of a character: it stays out.
   NotifyIconData data;
-  data.cbSize = 488;
+  data.cbSize = NotifyIconData::kLongSize;
   data.szInfo = {std::string(254, 'x') + "\x82", TextEncoding::Ansi};
   NOTIFYICONDATAA record;
   FillShellRecord(data, nullptr, record, &ShiftJisLead);
@@ -138,7 +140,7 @@ TEST(ShellBroadcasts, AnElevatedProgramLetsTheShellsRestartIn) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].window, window);
   EXPECT_EQ(calls[0].message, RegisterWindowMessageW(L"TaskbarCreated"));
-  EXPECT_EQ(calls[0].action, 1u) << "MSGFLT_ALLOW";
+  EXPECT_EQ(calls[0].action, static_cast<DWORD>(MSGFLT_ALLOW));
   EXPECT_FALSE(AllowShellBroadcasts(window, {})) << "a system without the filter";
 }
 

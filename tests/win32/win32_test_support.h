@@ -1,5 +1,5 @@
-// What the tests of the Windows desktop share: a private folder whose name no 8-bit code
-// page can spell, and a form's events as a recording.
+// What the tests of the Windows desktop share beyond tests/support: a form's events as a
+// recording, and the loop's messages run.
 #pragma once
 
 #include <windows.h>
@@ -11,26 +11,6 @@
 #include "platform/desktop.h"
 
 namespace zanto::platform::win32::test {
-
-// A folder under the temporary one, named in Cyrillic and Chinese, removed with everything
-// in it afterwards (through the prefixed form, so that over-long paths go too).
-class WideTempDir {
- public:
-  WideTempDir();
-  ~WideTempDir();
-  WideTempDir(const WideTempDir&) = delete;
-  WideTempDir& operator=(const WideTempDir&) = delete;
-
-  const std::wstring& Path() const { return path_; }
-  // Makes nested folders of 100-character names below this one until the path is longer
-  // than `length`; returns the deepest.
-  std::wstring Deep(std::size_t length) const;
-  // Writes a file of exactly these bytes; returns its path.
-  static std::wstring Write(const std::wstring& path, const std::string& bytes);
-
- private:
-  std::wstring path_;
-};
 
 // Every event a form reports, in order, as text ("clicked 2", "page 4 1", ...).
 class RecordedEvents final : public FormEvents {
