@@ -714,7 +714,12 @@ TEST(TrayIcon, TheShellsRestartAndTheSessionsEndLookAfterTheIcon) {
   EXPECT_TRUE(h.sim.IconPresent());
 
   h.sim.QueryEndSession();
-  for (const TraceLine& line : h.TakeLines()) EXPECT_EQ(line.Number("answer"), 1);
+  const test::TraceLines answers = h.TakeLines();
+  ASSERT_EQ(answers.size(), 3u) << "the tray window, the form and the taskbar window answer";
+  for (const TraceLine& line : answers) {
+    EXPECT_TRUE(line.Is("endsession")) << line.text;
+    EXPECT_EQ(line.Number("answer"), 1) << line.text;
+  }
   EXPECT_TRUE(h.tray().IconShown());
 
   // A session end that was called off leaves the icon where it is.

@@ -76,13 +76,16 @@ TEST_F(UnicodeQuotes, EveryUnicodeFormShowsItsCharactersInTheBalloonsAndTheQuote
     const std::vector<std::string> shown = run.QuoteBalloons();
     EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()),
               std::set<std::string>(kQuotes.begin(), kQuotes.end()));
+    std::size_t quoteRecords = 0;
     for (const TraceLine& line : run.Shell("NIM_MODIFY")) {
       if (line.Get("title") != "Did you know?") continue;
+      ++quoteRecords;
       EXPECT_TRUE(line.Wide()) << line.text;
       EXPECT_EQ(line.Number("cbSize"), platform::NotifyIconData::kWideLongSize)
           << "the wide record's size";
       EXPECT_NE(line.text.find("\\u"), std::string::npos) << "characters travel escaped";
     }
+    EXPECT_GE(quoteRecords, kQuotes.size()) << "every quote went to the shell";
     EXPECT_FALSE(run.Shell("NIM_ADD")[0].Wide()) << "the icon's own record holds no quote";
     EXPECT_EQ(Rows(run, true), kQuotes) << "the Quotes page, in file order, mark-free";
     EXPECT_TRUE(run.Ops("errorbox").empty());
@@ -100,7 +103,9 @@ TEST_F(UnicodeQuotes, EightBitFilesReadExactlyAsTheyAlwaysDid) {
   for (const auto& quotes : files) {
     SCOPED_TRACE(quotes[0]);
     const SimRun run = Run(Lines(quotes));
-    for (const TraceLine& line : run.Ops("shell")) {
+    const TraceLines shell = run.Ops("shell");
+    ASSERT_GE(shell.size(), 2 + quotes.size()) << "the icon, its version and every quote";
+    for (const TraceLine& line : shell) {
       EXPECT_FALSE(line.Wide()) << line.text;
       EXPECT_EQ(line.Number("cbSize"), platform::NotifyIconData::kLongSize) << line.text;
     }
