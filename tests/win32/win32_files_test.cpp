@@ -82,5 +82,17 @@ TEST_F(Win32Files, AFolderNamedLikeTheFileIsNoFileAtAnyDepth) {
   }
 }
 
+TEST_F(Win32Files, OnlyAFileWithADosDateCountsAsThereAtAnyDepth) {
+  for (const std::string& name : {std::string("quotes.txt"), dir.Deep(280) + "\\quotes.txt"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.Write(name, "x\r\n");
+    for (const auto& [year, there] : {std::pair{1979, false}, std::pair{1980, true},
+                                      std::pair{2107, true}, std::pair{2108, false}}) {
+      dir.SetYear(name, year);
+      EXPECT_EQ(QuotesFileExists(desktop, path), there) << year;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zanto::platform::win32::test
