@@ -140,9 +140,9 @@ scenario_normal_use() {
   check "... $lines rows on the Quotes page" drive wait page=1 list_visible=1 rows="$lines"
   shot page-quotes
 
-  check "Escape does nothing (there is no cancel button)" drive key escape
-  sleep 0.5
-  check "... the window is still shown" drive wait form_visible=1 page=1
+  check "Escape (there is no cancel button)" drive key escape
+  check "... does nothing: the window stays shown for a second" \
+    drive still form_visible=1 page=1 taskbar_visible=1 --for 1000
   check "the close box hides the window" drive post close
   check "... window and taskbar entry gone, program and icon still there" \
     drive wait form_visible=0 taskbar_visible=0 running=1 icon=1
@@ -216,8 +216,7 @@ scenario_locked_quotes() {
   check "OK closes it" drive errorbox-ok
   check "the program goes on, with the icon and an empty quote list" \
     drive wait running=1 icon=1 rows=0
-  sleep 2
-  check "... and is still there two seconds later" drive wait running=1 icon=1
+  check "... and stays so for two seconds" drive still running=1 icon=1 rows=0 --for 2000
   check "Exit" drive exit-via-menu
   end_scenario
 }
@@ -254,8 +253,8 @@ scenario_keyboard() {
   check "Ctrl+PgUp" drive keys ctrl+pgup
   check "... the Quotes page" drive wait page=1
   check "Escape" drive keys escape
-  sleep 0.5
-  check "... does nothing" drive wait form_visible=1
+  check "... does nothing: the window stays shown for a second" \
+    drive still form_visible=1 page=1 --for 1000
   check "Alt+O" drive keys alt+o
   check "... presses OK: back to the tray" drive wait form_visible=0 taskbar_visible=0 running=1
   check "Settings again" drive menu-open

@@ -296,38 +296,65 @@ int cmdState(const std::vector<std::string>&) {
   return 0;
 }
 
-// wait KEY=VALUE... [--timeout MS]: until every pair holds; prints the time it took.
-int cmdWait(const std::vector<std::string>& args) {
-  double timeout = 10000;
-  std::vector<std::pair<std::string, std::string>> wanted;
+// KEY=VALUE pairs of what a user sees, and the one option OPTION MS among them. False on a
+// word that is neither.
+using Wanted = std::vector<std::pair<std::string, std::string>>;
+bool parseWanted(const std::vector<std::string>& args, const char* option, double& ms,
+                 Wanted& wanted) {
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--timeout" && i + 1 < args.size()) {
-      timeout = std::atof(args[++i].c_str());
+    if (args[i] == option && i + 1 < args.size()) {
+      ms = std::atof(args[++i].c_str());
       continue;
     }
     const auto eq = args[i].find('=');
-    if (eq == std::string::npos) return 2;
+    if (eq == std::string::npos) return false;
     wanted.emplace_back(args[i].substr(0, eq), args[i].substr(eq + 1));
   }
+  return true;
+}
+
+bool holds(const Wanted& wanted, std::map<std::string, std::string>& seen) {
+  for (const auto& [key, value] : wanted)
+    if (seen[key] != value) return false;
+  return true;
+}
+
+std::string describe(const Wanted& wanted) {
+  std::string text;
+  for (const auto& [key, value] : wanted) text += " " + key + "=" + value;
+  return text;
+}
+
+// wait KEY=VALUE... [--timeout MS]: until every pair holds; prints the time it took.
+int cmdWait(const std::vector<std::string>& args) {
+  double timeout = 10000;
+  Wanted wanted;
+  if (!parseWanted(args, "--timeout", timeout, wanted)) return 2;
   const double start = nowMs();
   std::map<std::string, std::string> seen;
-  const bool held = waitUntil(
-      [&] {
-        seen = observe();
-        for (const auto& [key, value] : wanted)
-          if (seen[key] != value) return false;
-        return true;
-      },
-      timeout);
-  if (!held) {
+  if (!waitUntil([&] { return holds(wanted, seen = observe()); }, timeout)) {
     printState(seen);
-    std::string want;
-    for (const auto& [key, value] : wanted) want += " " + key + "=" + value;
-    return fail("not seen within the time:%s", want);
+    return fail("not seen within the time:%s", describe(wanted));
   }
-  std::string got;
-  for (const auto& [key, value] : wanted) got += " " + key + "=" + value;
-  std::printf("seen after %.0f ms:%s\n", nowMs() - start, got.c_str());
+  std::printf("seen after %.0f ms:%s\n", nowMs() - start, describe(wanted).c_str());
+  return 0;
+}
+
+// still KEY=VALUE... --for MS: every pair holds now and keeps holding for MS ms; fails as
+// soon as one does not. What must not happen is watched for the whole time, so that it
+// cannot pass for not having happened yet.
+int cmdStill(const std::vector<std::string>& args) {
+  double span = -1;
+  Wanted wanted;
+  if (!parseWanted(args, "--for", span, wanted) || span < 0 || wanted.empty()) return 2;
+  const double start = nowMs();
+  std::map<std::string, std::string> seen;
+  if (waitUntil([&] { return !holds(wanted, seen = observe()); }, span)) {
+    printState(seen);
+    const std::string after = std::to_string(static_cast<long>(nowMs() - start));
+    return fail("no longer so after %s", after + " ms; wanted" + describe(wanted));
+  }
+  std::printf("held for %.0f ms:%s\n", nowMs() - start, describe(wanted).c_str());
   return 0;
 }
 
@@ -844,6 +871,7 @@ int wmain(int argc, wchar_t** wideArgs) {
       {"launch", cmdLaunch},
       {"state", cmdState},
       {"wait", cmdWait},
+      {"still", cmdStill},
       {"balloon", cmdBalloon},
       {"menu-open", cmdMenuOpen},
       {"menu-pick", cmdMenuPick},
