@@ -23,7 +23,7 @@ import time
 
 import zanto_e2e
 from zanto_e2e import (NOTIFICATIONS, Bus, Failure, HostStandIn, Monitor, Services, log,
-                       screenshot, wait_until)
+                       screenshot, wait_until, windows)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -124,7 +124,7 @@ class PackageTest:
         proc, quote = self.login("new-user", "a new user", home)
         self.check(quote in self.packaged,
                    f"... a quote of the packaged /usr/lib/zanto/quotes.txt: {quote!r}")
-        time.sleep(0.5)  # dunst draws it
+        wait_until("dunst draws it", lambda: windows(cls="Dunst"), 5)
         screenshot(os.path.join(self.out, "first-quote.png"))
         log("   (the screen: out/linux-package/first-quote.png)")
         self.logout(proc)

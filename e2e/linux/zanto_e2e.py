@@ -113,6 +113,19 @@ def wait_until(what, predicate, timeout):
         time.sleep(0.03)
 
 
+def hold(what, predicate, seconds):
+    """What must stay so, watched for the whole time and failed as soon as it is not: a thing
+    that must not happen cannot pass for not having happened yet."""
+    start = time.monotonic()
+    while True:
+        pump()
+        if not predicate():
+            raise Failure(f"{what}: no longer so after {time.monotonic() - start:.2f} s")
+        if time.monotonic() - start >= seconds:
+            return
+        time.sleep(0.03)
+
+
 # ---------------------------------------------------------------------------------------
 # The bus: calls, and a monitor that keeps what crossed it.
 
@@ -397,6 +410,15 @@ class Accessibility:
                 rows.append(node.get_name())
         return showing, rows
 
+    def focused(self, app_name):
+        """The roles of what says it has the focus: a control, and the item within it."""
+        app = self.app(app_name)
+        if not app:
+            return set()
+        app.clear_cache()
+        return {node.get_role_name() for node in self.nodes(app)
+                if node.get_state_set().contains(self.Atspi.StateType.FOCUSED)}
+
     def extents(self, app_name, role, name=None):
         """Where on the screen a control is: x, y, width, height."""
         app = self.app(app_name)
@@ -675,7 +697,9 @@ class Test:
         run("xdotool", "windowactivate", "--sync", window)
         row = self.a11y.centre("zanto", "table cell", self.quotes[0])
         run("xdotool", "mousemove", str(row[0]), str(row[1]), "click", "1")
-        pump(0.3)
+        # The quote list is a tree to the accessibility tree, its rows are table cells.
+        wait_until("the quote list takes the focus",
+                   lambda: "tree" in self.a11y.focused("zanto"), 5)
         run("xdotool", "key", "Return")
         wait_until("OK hides the window", lambda: not viewable(window), 5)
         self.check(self.zanto_items() != [] and self.zanto.poll() is None
@@ -691,11 +715,12 @@ class Test:
             wait_until("its taskbar entry", self.in_taskbar, 5)
             pump(0.3)
             run(*action, window)
-            wait_until(f"the {what} hides the window", lambda: not viewable(window), 5)
-            pump(0.5)
-            self.check(not viewable(window) and not self.in_taskbar() and self.zanto_items()
-                       and self.zanto.poll() is None,
-                       f"the window's {what} sends it back to the tray; the program goes on")
+            wait_until(f"the {what} hides the window and its taskbar entry",
+                       lambda: not viewable(window) and not self.in_taskbar(), 5)
+            hold(f"after the {what}, the window stays in the tray and the program goes on",
+                 lambda: not viewable(window) and not self.in_taskbar() and self.zanto_items()
+                 and self.zanto.poll() is None, 1)
+            self.ok(f"the window's {what} sends it back to the tray; the program goes on")
 
         # About: the window on its About page.
         self.click_menu(item, "About _Zanto...")
@@ -706,8 +731,8 @@ class Test:
         self.ok("About Zanto... shows the window on its About page (out/linux/about.png)")
         run("xdotool", "windowactivate", "--sync", window)
         run("xdotool", "key", "Escape")
-        pump(0.5)
-        self.check(viewable(window) and self.in_taskbar(), "Escape does nothing")
+        hold("Escape does nothing", lambda: viewable(window) and self.in_taskbar(), 1)
+        self.ok("Escape does nothing: the window stays, with its taskbar entry")
 
         # Resizing keeps the buttons at the bottom right and stretches the pages.
         def layout():
@@ -718,21 +743,31 @@ class Test:
         before = layout()
         run("xdotool", "windowsize", window, str(before[2][0] + 160), str(before[2][1] + 90))
         wait_until("the window grows", lambda: geometry(window)[2:] != before[2], 5)
-        pump(0.3)
-        after = layout()
+        seen = [before]
+
+        def laid_out():
+            seen[0] = now = layout()
+            return now[2] != before[2] and now[0] == before[0] and \
+                now[1] - before[1] == now[2][0] - before[2][0]
+        try:
+            wait_until("the layout follows the resize", laid_out, 5)
+        except Failure:
+            raise Failure(f"resized from {before[2]} to {seen[0][2]}: OK is {seen[0][0]} from the "
+                          f"bottom right corner (was {before[0]}), the pages {seen[0][1]} wide "
+                          f"(were {before[1]})") from None
+        after = seen[0]
         screenshot(os.path.join(self.out, "resized.png"), window=window)
-        self.check(after[0] == before[0] and after[1] - before[1] == after[2][0] - before[2][0],
-                   f"resized from {before[2]} to {after[2]}: OK keeps its place at the bottom "
-                   f"right, the pages stretch by as much (out/linux/resized.png)")
+        self.ok(f"resized from {before[2]} to {after[2]}: OK keeps its place at the bottom "
+                f"right, the pages stretch by as much (out/linux/resized.png)")
 
         # A left click on the icon does nothing here.
         activated = time.monotonic()
         run("xdotool", "mousemove", str(icon_centre[0]), str(icon_centre[1]), "click", "1")
         self.monitor.wait("the host's Activate", "Activate", 3, since=activated, kind="call")
-        pump(0.5)
-        self.check(viewable(window) and self.page_shown(motto, [general]) and
-                   not self.notifications(activated, sender),
-                   "a left click on the icon changes nothing")
+        hold("a left click on the icon changes nothing",
+             lambda: viewable(window) and self.page_shown(motto, [general]) and
+             not self.notifications(activated, sender), 1)
+        self.ok("a left click on the icon changes nothing")
 
         # The quote of Tell me more expires on its own.
         expired = self.monitor.wait("the quote expires", "NotificationClosed", 13, since=told,
@@ -812,10 +847,11 @@ class Test:
             run("xdotool", "windowactivate", "--sync", box)
             run("xdotool", "key", "Return")
             wait_until("the error box closes", lambda: not viewable(box), 5)
-        pump(1.5)
-        self.check(self.zanto.poll() is None and self.zanto_items()
-                   and not self.notifications(self.started, self.zanto_sender()),
-                   "after OK the program goes on with no quotes to show")
+        sender = self.zanto_sender()
+        hold("after OK the program goes on with no quotes to show",
+             lambda: self.zanto.poll() is None and self.zanto_items()
+             and not self.notifications(self.started, sender), 1.5)
+        self.ok("after OK the program goes on with no quotes to show")
         self.click_menu(item, "E_xit")
         wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
         self.services.stop(self.zanto)
@@ -829,10 +865,10 @@ class Test:
             self.ok(f"zanto registers with GNOME's session manager ({manager.clients['zanto']})")
             manager.emit("zanto", "QueryEndSession", (0,), "(u)")
             wait_until("the answer to QueryEndSession", lambda: manager.answers("zanto"), 5)
-            pump(0.3)
-            self.check(manager.answers("zanto")[0][0] is True and self.zanto.poll() is None
-                       and self.zanto_items(),
-                       "asked whether the session may end, it agrees and stays")
+            self.check(manager.answers("zanto")[0][0] is True, "asked whether the session may "
+                       "end, it agrees")
+            hold("... and stays", lambda: self.zanto.poll() is None and self.zanto_items(), 1)
+            self.ok("... and stays, its icon too")
             ending = time.monotonic()
             manager.emit("zanto", "EndSession", (0,), "(u)")
             wait_until("the answer to EndSession", lambda: len(manager.answers("zanto")) >= 2, 5)
