@@ -125,14 +125,17 @@ no_uninstall_entry() { ! probe reg "$UNINSTALL_KEY" >/dev/null; }
 no_run_entry() { [ -z "$(run_entry)" ]; }
 same_file() { cmp -s "$1" "$2"; }
 balloon_is_line_of() { tr -d '\r' <"$1" | grep -Fxq -- "$(reported_quote)"; }
-uninstaller_gone() {
-  local i
-  for i in $(seq 1 60); do
-    [ -e "$INSTALL_DIR/uninstall.exe" ] || return 0
-    sleep 0.5
+# within SECONDS COMMAND...: polls until the command succeeds; fails once the time is up.
+within() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
   done
-  return 1
 }
+# The uninstaller goes on from a copy of itself after the command that started it returns.
+uninstaller_gone() { within 30 test ! -e "$INSTALL_DIR/uninstall.exe"; }
 
 # shot NAME TEXT [ACTIVE_TEXT]: the window that shows TEXT, with a margin, as a user sees it
 # on the desktop: active, or under the active window that shows ACTIVE_TEXT.
