@@ -91,7 +91,7 @@ void BM_LoadQuoteList(benchmark::State& state) {
   std::size_t count = 0;
   for (auto _ : state) {
     sim::SimDesktop desktop(Options(), null.trace);
-    const QuoteList quotes = LoadQuoteList(desktop);
+    const TQuoteList quotes = LoadQuoteList(desktop);
     count = quotes.Count();
     benchmark::DoNotOptimize(count);
   }
@@ -119,7 +119,7 @@ BENCHMARK(BM_ReadWholeFileAndCountLineFeeds)->Unit(benchmark::kMillisecond);
 constexpr std::uint32_t kSeed = 45'296'789;
 
 // The baseline: the same draws and exchanges on a bare array of positions.
-void ShuffleBare(std::uint32_t* deck, std::uint32_t n, RandomSource& random) {
+void ShuffleBare(std::uint32_t* deck, std::uint32_t n, TRandomSource& random) {
   const std::uint64_t passes = 2 * static_cast<std::uint64_t>(n) + 1;
   for (std::uint64_t i = 0; i < passes; ++i) {
     const std::uint32_t a = random.Below(n);
@@ -130,7 +130,7 @@ void ShuffleBare(std::uint32_t* deck, std::uint32_t n, RandomSource& random) {
 
 // The deck's order must be the bare array's, or the comparison means nothing.
 bool SameOrderAsBareArray(std::uint32_t n) {
-  RandomSource deckRandom, bareRandom;
+  TRandomSource deckRandom, bareRandom;
   deckRandom.Seed(kSeed);
   bareRandom.Seed(kSeed);
   TQuoteDeck deck;
@@ -151,7 +151,7 @@ void BM_DeckRefillAndShuffle(benchmark::State& state) {
     state.SkipWithError("the deck's order differs from the bare array's");
     return;
   }
-  RandomSource random;
+  TRandomSource random;
   random.Seed(kSeed);
   for (auto _ : state) {
     TQuoteDeck deck;
@@ -163,7 +163,7 @@ BENCHMARK(BM_DeckRefillAndShuffle)->Arg(1'000'000)->Unit(benchmark::kMillisecond
 
 void BM_BareArrayFillAndShuffle(benchmark::State& state) {
   const auto n = static_cast<std::uint32_t>(state.range(0));
-  RandomSource random;
+  TRandomSource random;
   random.Seed(kSeed);
   for (auto _ : state) {
     auto deck = std::make_unique_for_overwrite<std::uint32_t[]>(n);
@@ -181,11 +181,11 @@ BENCHMARK(BM_BareArrayFillAndShuffle)->Arg(1'000'000)->Unit(benchmark::kMillisec
 // drawn. The quotes are read beforehand: loading has its own figure.
 void BM_SettingsWindowCreateAndFirstShow(benchmark::State& state) {
   // Made once for each size: the benchmark is entered again for every repetition.
-  static std::map<std::int64_t, QuoteList> made;
+  static std::map<std::int64_t, TQuoteList> made;
   auto [it, isNew] = made.try_emplace(state.range(0));
   if (isNew)
-    it->second = QuoteList::FromFileBytes(QuoteFileText(static_cast<std::size_t>(state.range(0))));
-  const QuoteList& quotes = it->second;
+    it->second = TQuoteList::FromFileBytes(QuoteFileText(static_cast<std::size_t>(state.range(0))));
+  const TQuoteList& quotes = it->second;
   NullTrace null;
   std::size_t rows = 0;
   for (auto _ : state) {

@@ -25,7 +25,7 @@ std::string Bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
 }
 
-std::vector<std::string> QuoteList(const TfrmSettings& form) {
+std::vector<std::string> TQuoteList(const TfrmSettings& form) {
   std::vector<std::string> quotes;
   for (std::size_t i = 0; i < form.Quotes().Count(); ++i) quotes.emplace_back(form.Quotes()[i]);
   return quotes;
@@ -48,7 +48,7 @@ class BadInput : public ProgramTest {
       Choose(d, "ellmemoreZanto1");
       d.Wait(10);
       d.Wait(kTwoDays);
-      out.quotes = QuoteList(form);
+      out.quotes = TQuoteList(form);
       out.rows = form.ListView1.RowCount();
       out.interval = form.ZantoSaysTimer.Interval();
     });

@@ -54,7 +54,7 @@ TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
   constexpr auto kDayMs = static_cast<std::uint32_t>(kDay);  // what the draws take
   constexpr std::size_t kQuotes = 3, kTicks = 8;
   Quotes(NumberedQuotes(kQuotes));
-  RandomSource random;
+  TRandomSource random;
   random.Seed(Options().utcMillisecondsOfDay);
   std::vector<std::pair<std::int64_t, std::string>> expected;
   std::vector<std::uint32_t> deck;

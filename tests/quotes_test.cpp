@@ -13,6 +13,7 @@
 #include "quotes/quote_deck.h"
 #include "quotes/quote_file.h"
 #include "quotes/quote_list.h"
+#include "support/failure_of.h"
 #include "support/reference_lines.h"
 #include "support/temp_dir.h"
 #include "toolkit/exceptions.h"
@@ -20,30 +21,21 @@
 namespace zanto {
 namespace {
 
-std::vector<std::string> Lines(const QuoteList& list) {
+std::vector<std::string> Lines(const TQuoteList& list) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < list.Count(); ++i) out.emplace_back(list[i]);
   return out;
 }
 
 std::vector<std::string> Lines(std::string_view bytes) {
-  return Lines(QuoteList::FromFileBytes(bytes));
+  return Lines(TQuoteList::FromFileBytes(bytes));
 }
 
 using Quotes = std::vector<std::string>;
 
-// The message a failure carries, or "" when the call did not fail that way.
-template <class E, class F>
-std::string FailureOf(F&& call) {
-  try {
-    call();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return {};
-}
+using test::FailureOf;
 
-TEST(QuoteList, EveryKindOfLineBreakCutsTheSameWay) {
+TEST(TQuoteList, EveryKindOfLineBreakCutsTheSameWay) {
   const Quotes three{"one", "two", "three"};
   EXPECT_EQ(Lines("one\r\ntwo\r\nthree"), three);
   EXPECT_EQ(Lines("one\r\ntwo\r\nthree\r\n"), three) << "a final break adds no line";
@@ -62,7 +54,7 @@ TEST(QuoteList, EveryKindOfLineBreakCutsTheSameWay) {
   EXPECT_EQ(Lines("single"), (Quotes{"single"}));
 }
 
-TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
+TEST(TQuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
   EXPECT_EQ(Lines("  padded  \r\n\t# not a comment \\n"),
             (Quotes{"  padded  ", "\t# not a comment \\n"}));
   EXPECT_EQ(Lines("\xEF\xBB\xBFwith mark\r\nnext"), (Quotes{"with mark", "next"}))
@@ -95,7 +87,7 @@ TEST(QuoteList, LinesAreKeptAsTheyAreUpToTheFirstNul) {
     EXPECT_EQ(Lines(head + std::string("\r\0\nz", 4)), (Quotes{head})) << k;
   }
 
-  const QuoteList single = QuoteList::Single(kQuotesNotFound);
+  const TQuoteList single = TQuoteList::Single(kQuotesNotFound);
   ASSERT_EQ(single.Count(), 1u);
   EXPECT_EQ(single[0], "Ai. Quotes.txt could not be found!");
 }
@@ -115,7 +107,7 @@ std::string RandomText(std::uint32_t& state, std::size_t size, std::uint32_t bre
   return text;
 }
 
-TEST(QuoteList, EveryWidthOfScanAndEverySegmentSizeCutsAsThePlainRule) {
+TEST(TQuoteList, EveryWidthOfScanAndEverySegmentSizeCutsAsThePlainRule) {
   // The scan takes the widest vectors the processor has, and counts where lines begin within
   // segments of 4 GiB; narrower vectors and segments of 64 bytes and up must cut the same.
   std::uint32_t state = 12345;
@@ -127,7 +119,7 @@ TEST(QuoteList, EveryWidthOfScanAndEverySegmentSizeCutsAsThePlainRule) {
     const std::vector<std::string> expected = test::ReferenceLines(text);
     for (const unsigned vectorBits : {128u, 256u, 512u}) {
       for (const unsigned segmentBits : {6u, 7u, 10u, 32u}) {
-        const QuoteList list = QuoteList::FromFileBytesForTest(text, segmentBits, vectorBits);
+        const TQuoteList list = TQuoteList::FromFileBytesForTest(text, segmentBits, vectorBits);
         ASSERT_EQ(list.Count(), expected.size())
             << "round " << round << ", " << vectorBits << "-bit vectors, 2^" << segmentBits;
         for (std::size_t i = 0; i < expected.size(); ++i)
@@ -141,7 +133,7 @@ TEST(QuoteList, EveryWidthOfScanAndEverySegmentSizeCutsAsThePlainRule) {
   for (const std::string& text :
        {std::string(1000, 'x') + "\r\n" + std::string(300, 'y'),
         std::string(127, 'x') + "\r" + std::string(128, 'y') + "\n", std::string(256, 'z')}) {
-    const QuoteList list = QuoteList::FromFileBytesForTest(text, 6, 512);
+    const TQuoteList list = TQuoteList::FromFileBytesForTest(text, 6, 512);
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < list.Count(); ++i) lines.emplace_back(list[i]);
     EXPECT_EQ(lines, test::ReferenceLines(text));
@@ -197,12 +189,12 @@ TEST_F(QuotesFile, OnlyAFileWithADosDateCountsAsThere) {
 }
 
 TEST_F(QuotesFile, LoadingReadsTheFileOrSaysWhyNot) {
-  const QuoteList missing = LoadQuoteList(Desktop());
+  const TQuoteList missing = LoadQuoteList(Desktop());
   ASSERT_EQ(missing.Count(), 1u);
   EXPECT_EQ(missing[0], "Ai. Quotes.txt could not be found!");
 
   dir.Write("quotes.txt", "first\r\nsecond\r\n");
-  const QuoteList loaded = LoadQuoteList(Desktop());
+  const TQuoteList loaded = LoadQuoteList(Desktop());
   ASSERT_EQ(loaded.Count(), 2u);
   EXPECT_EQ(loaded[1], "second");
 
@@ -249,7 +241,7 @@ TEST_F(QuotesFile, TheFileIsReadToItsEndWhateverSizeItHadWhenLookedAt) {
                                   (failAfter ? std::to_string(*failAfter) : "none");
         platform::posix::Fd fd(::open(Path().c_str(), O_RDONLY | O_CLOEXEC));
         ASSERT_GE(fd.get(), 0);
-        QuoteListBuilder builder;
+        TQuoteListBuilder builder;
         EXPECT_EQ(platform::posix::ReadToEnd(fd.get(), expected, builder, failAfter),
                   fails ? platform::ReadResult::CannotRead : platform::ReadResult::Ok)
             << where;
@@ -287,7 +279,7 @@ std::vector<std::uint32_t> Contents(const TQuoteDeck& deck) {
 TEST(QuoteDeck, ARefillIsEveryPositionOnceInTheOrderOfTheFixedExchanges) {
   for (const std::size_t n : {1u, 2u, 3u, 10u, 257u}) {
     for (const std::uint32_t seed : {0u, 45'296'789u}) {
-      RandomSource random;
+      TRandomSource random;
       random.Seed(seed);
       TQuoteDeck deck;
       deck.Refill(n, random);
@@ -303,7 +295,7 @@ TEST(QuoteDeck, ARefillIsEveryPositionOnceInTheOrderOfTheFixedExchanges) {
     }
   }
 
-  RandomSource random;
+  TRandomSource random;
   random.Seed(7);
   TQuoteDeck deck;
   deck.Refill(0, random);
@@ -312,7 +304,7 @@ TEST(QuoteDeck, ARefillIsEveryPositionOnceInTheOrderOfTheFixedExchanges) {
 }
 
 TEST(QuoteDeck, EachTakeIsTheFrontUntilTheDeckRunsOut) {
-  RandomSource random;
+  TRandomSource random;
   random.Seed(45'296'789);
   TQuoteDeck deck;
   for (int pass = 0; pass < 2; ++pass) {

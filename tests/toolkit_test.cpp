@@ -79,18 +79,18 @@ TEST(StringList, EveryBadIndexIsAListErrorNamingTheIndex) {
 }
 
 TEST(ErrorBox, AFullStopIsAddedOnlyAfterCharactersAboveIt) {
-  EXPECT_EQ(errorBoxText("Cannot open file x"), "Cannot open file x.");
-  EXPECT_EQ(errorBoxText("Done."), "Done.");
-  EXPECT_EQ(errorBoxText("Oops!"), "Oops!");
-  EXPECT_EQ(errorBoxText("List index out of bounds (3)"), "List index out of bounds (3)");
-  EXPECT_EQ(errorBoxText(""), "");
-  EXPECT_EQ(errorBoxText("dash-"), "dash-");    // '-' lies just below '.'
-  EXPECT_EQ(errorBoxText("comma,"), "comma,");  // so does ','
-  EXPECT_EQ(errorBoxText("space "), "space ");
-  EXPECT_EQ(errorBoxText("path/"), "path/.");  // '/' lies just above
-  EXPECT_EQ(errorBoxText("count 0"), "count 0.");
+  EXPECT_EQ(ErrorBoxText("Cannot open file x"), "Cannot open file x.");
+  EXPECT_EQ(ErrorBoxText("Done."), "Done.");
+  EXPECT_EQ(ErrorBoxText("Oops!"), "Oops!");
+  EXPECT_EQ(ErrorBoxText("List index out of bounds (3)"), "List index out of bounds (3)");
+  EXPECT_EQ(ErrorBoxText(""), "");
+  EXPECT_EQ(ErrorBoxText("dash-"), "dash-");    // '-' lies just below '.'
+  EXPECT_EQ(ErrorBoxText("comma,"), "comma,");  // so does ','
+  EXPECT_EQ(ErrorBoxText("space "), "space ");
+  EXPECT_EQ(ErrorBoxText("path/"), "path/.");  // '/' lies just above
+  EXPECT_EQ(ErrorBoxText("count 0"), "count 0.");
   // An 8-bit character of the code page counts by its unsigned code.
-  EXPECT_EQ(errorBoxText("caf\xE9"), "caf\xE9.");
+  EXPECT_EQ(ErrorBoxText("caf\xE9"), "caf\xE9.");
 }
 
 TEST(Random, DrawsFollowTheLinearCongruentialRuleBitForBit) {
@@ -105,7 +105,7 @@ TEST(Random, DrawsFollowTheLinearCongruentialRuleBitForBit) {
     return draws;
   };
   auto draw = [](std::uint32_t seed, const std::vector<std::uint32_t>& limits) {
-    RandomSource random;
+    TRandomSource random;
     random.Seed(seed);
     std::vector<std::uint32_t> draws;
     for (std::uint32_t n : limits) draws.push_back(random.Below(n));
@@ -121,7 +121,7 @@ TEST(Random, DrawsFollowTheLinearCongruentialRuleBitForBit) {
             (std::vector<std::uint32_t>{48, 2, 30'676'311, 102'383'712, 4}));
   EXPECT_EQ(draw(45'296'789, fromNoon), reference(45'296'789, fromNoon));
 
-  RandomSource random;
+  TRandomSource random;
   random.Seed(0);
   EXPECT_EQ(random.Below(0), 0u);
   EXPECT_EQ(random.State(), 1u) << "a draw below 0 still advances the state";
@@ -264,8 +264,8 @@ class Recorder : public TComponent {
   ~Recorder() override { log_.push_back("~" + Name()); }
 
  protected:
-  void Notification(TComponent& component, Operation operation) override {
-    log_.push_back(Name() + (operation == Operation::Remove ? " -" : " +") + component.Name());
+  void Notification(TComponent& component, TOperation operation) override {
+    log_.push_back(Name() + (operation == TOperation::opRemove ? " -" : " +") + component.Name());
   }
 
  private:
@@ -380,12 +380,12 @@ FormDef LayoutForm() {
 
 TEST(Layout, AnchorsKeepDistancesAndWrappedLabelsGrowWhenNarrower) {
   const FormDef def = LayoutForm();
-  const auto design = layout::arrange(def, 200, 100);
+  const auto design = layout::Arrange(def, 200, 100);
   for (int i : {0, 1, 2, 3, 4, 5})
     EXPECT_EQ(design[static_cast<std::size_t>(i)], def.controls[static_cast<std::size_t>(i)].bounds)
         << def.controls[static_cast<std::size_t>(i)].name << " moves at design size";
 
-  const auto wide = layout::arrange(def, 300, 150);
+  const auto wide = layout::Arrange(def, 300, 150);
   EXPECT_EQ(wide[0], (Rect{220, 120, 75, 25})) << "right and bottom: moves with the corner";
   EXPECT_EQ(wide[1], (Rect{8, 110, 284, 5})) << "left and right: stretches";
   EXPECT_EQ(wide[2], (Rect{8, 8, 284, 100}));
@@ -394,9 +394,9 @@ TEST(Layout, AnchorsKeepDistancesAndWrappedLabelsGrowWhenNarrower) {
   EXPECT_EQ(wide[5], (Rect{200, 2, 70, 13})) << "top and right: stays at the top right";
   EXPECT_EQ(wide[6].width, 260);
 
-  const int line = layout::lineHeight(def.font);
+  const int line = layout::LineHeight(def.font);
   EXPECT_EQ(line, 13);
-  const auto narrow = layout::arrange(def, 120, 100);
+  const auto narrow = layout::Arrange(def, 120, 100);
   EXPECT_EQ(narrow[6].width, 80);
   EXPECT_EQ(narrow[0], (Rect{40, 70, 75, 25}));
   EXPECT_EQ(wide[6].height, line) << "one line when it fits";
@@ -405,7 +405,7 @@ TEST(Layout, AnchorsKeepDistancesAndWrappedLabelsGrowWhenNarrower) {
   EXPECT_EQ(narrow[6].height % line, 0);
 
   // Smaller than the design: sizes stop at zero, never below.
-  const auto tiny = layout::arrange(def, 10, 10);
+  const auto tiny = layout::Arrange(def, 10, 10);
   for (std::size_t i = 0; i < tiny.size(); ++i) {
     EXPECT_GE(tiny[i].width, 0) << def.controls[i].name;
     EXPECT_GE(tiny[i].height, 0) << def.controls[i].name;

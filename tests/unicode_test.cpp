@@ -179,23 +179,23 @@ TEST_F(UnicodeQuotes, TheBalloonHoldsAtMost255Utf16UnitsAndNeverHalfACharacter) 
   }
 }
 
-TEST(QuotesFileKind, TheFileSaysWhatItIs) {
-  EXPECT_EQ(ClassifyQuotesFile(""), QuotesFileKind::Ansi);
-  EXPECT_EQ(ClassifyQuotesFile("ascii\r\n"), QuotesFileKind::Ansi);
-  EXPECT_EQ(ClassifyQuotesFile("caf\xC3\xA9"), QuotesFileKind::Utf8);
-  EXPECT_EQ(ClassifyQuotesFile("caf\xE9"), QuotesFileKind::Ansi);
-  EXPECT_EQ(ClassifyQuotesFile("\xEF\xBB\xBF"), QuotesFileKind::Utf8WithMark);
-  EXPECT_EQ(ClassifyQuotesFile("\xEF\xBB\xBF\xFF"), QuotesFileKind::Utf8WithMark)
+TEST(TFileEncoding, TheFileSaysWhatItIs) {
+  EXPECT_EQ(ClassifyQuotesFile(""), TFileEncoding::feAnsi);
+  EXPECT_EQ(ClassifyQuotesFile("ascii\r\n"), TFileEncoding::feAnsi);
+  EXPECT_EQ(ClassifyQuotesFile("caf\xC3\xA9"), TFileEncoding::feUtf8);
+  EXPECT_EQ(ClassifyQuotesFile("caf\xE9"), TFileEncoding::feAnsi);
+  EXPECT_EQ(ClassifyQuotesFile("\xEF\xBB\xBF"), TFileEncoding::feUtf8WithMark);
+  EXPECT_EQ(ClassifyQuotesFile("\xEF\xBB\xBF\xFF"), TFileEncoding::feUtf8WithMark)
       << "the mark is the file's word, whatever follows";
-  EXPECT_EQ(ClassifyQuotesFile("\xFF\xFEh\0"), QuotesFileKind::Utf16Le);
-  EXPECT_EQ(ClassifyQuotesFile("\xFE\xFF\0h"), QuotesFileKind::Utf16Be);
+  EXPECT_EQ(ClassifyQuotesFile("\xFF\xFEh\0"), TFileEncoding::feUtf16Le);
+  EXPECT_EQ(ClassifyQuotesFile("\xFE\xFF\0h"), TFileEncoding::feUtf16Be);
   // Valid UTF-8 from the first byte to the last: a bad byte anywhere, even far on, and even
   // after a NUL, makes the file 8-bit.
   std::string far(100'000, 'a');
   far += "\xC3\xA9";
-  EXPECT_EQ(ClassifyQuotesFile(far), QuotesFileKind::Utf8);
-  EXPECT_EQ(ClassifyQuotesFile(far + std::string(1, '\0') + "\xE9"), QuotesFileKind::Ansi);
-  EXPECT_EQ(ClassifyQuotesFile(far.substr(0, 99'999) + "\xE2\x80"), QuotesFileKind::Ansi)
+  EXPECT_EQ(ClassifyQuotesFile(far), TFileEncoding::feUtf8);
+  EXPECT_EQ(ClassifyQuotesFile(far + std::string(1, '\0') + "\xE9"), TFileEncoding::feAnsi);
+  EXPECT_EQ(ClassifyQuotesFile(far.substr(0, 99'999) + "\xE2\x80"), TFileEncoding::feAnsi)
       << "cut off at the end";
 }
 

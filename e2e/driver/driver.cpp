@@ -40,9 +40,9 @@ constexpr UINT kIconCallback = WM_USER + 1;
 constexpr UINT kIconId = 1;
 
 using Handle = zanto::platform::win32::KernelHandle;
-using zanto::platform::win32::ownFileHandle;
+using zanto::platform::win32::OwnFileHandle;
 
-double nowMs() {
+double NowMs() {
   static const double frequency = [] {
     LARGE_INTEGER f{};
     QueryPerformanceFrequency(&f);
@@ -54,17 +54,17 @@ double nowMs() {
 }
 
 // Polls until `done` holds or the time is up; true when it held.
-bool waitUntil(const std::function<bool()>& done, double timeoutMs, DWORD pollMs = 20) {
-  const double end = nowMs() + timeoutMs;
+bool WaitUntil(const std::function<bool()>& done, double timeoutMs, DWORD pollMs = 20) {
+  const double end = NowMs() + timeoutMs;
   for (;;) {
     if (done()) return true;
-    if (nowMs() >= end) return false;
+    if (NowMs() >= end) return false;
     Sleep(pollMs);
   }
 }
 
 // A window's text as UTF-8, whatever script it is in.
-std::string windowText(HWND window) {
+std::string WindowText(HWND window) {
   wchar_t text[1024] = {};
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
@@ -73,29 +73,29 @@ std::string windowText(HWND window) {
   return Utf8(std::wstring_view(text, std::min<std::size_t>(length, 1023)));
 }
 
-std::string className(HWND window) {
+std::string ClassName(HWND window) {
   char name[256] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
 }
 
-DWORD processOf(HWND window) {
+DWORD ProcessOf(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   return pid;
 }
 
-HWND trayWindow() {
+HWND TrayWindow() {
   return FindWindowA(kTrayClass, nullptr);
 }
-HWND formWindow() {
+HWND FormWindow() {
   return FindWindowA(kFormClass, nullptr);
 }
-HWND taskbarWindow() {
+HWND TaskbarWindow() {
   return FindWindowA(kTaskbarClass, nullptr);
 }
 
-std::vector<HWND> topLevelWindows() {
+std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> windows;
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
@@ -106,7 +106,7 @@ std::vector<HWND> topLevelWindows() {
   return windows;
 }
 
-std::vector<HWND> childWindows(HWND parent) {
+std::vector<HWND> ChildWindows(HWND parent) {
   std::vector<HWND> windows;
   EnumChildWindows(
       parent,
@@ -118,16 +118,16 @@ std::vector<HWND> childWindows(HWND parent) {
   return windows;
 }
 
-HWND childOfClass(HWND parent, const char* name) {
-  for (HWND w : childWindows(parent))
-    if (className(w) == name) return w;
+HWND ChildOfClass(HWND parent, const char* name) {
+  for (HWND w : ChildWindows(parent))
+    if (ClassName(w) == name) return w;
   return nullptr;
 }
 
 // The shell's balloon: a visible balloon-style tooltip of explorer's.
-HWND visibleBalloon() {
-  for (HWND w : topLevelWindows())
-    if (IsWindowVisible(w) && className(w) == "tooltips_class32" &&
+HWND VisibleBalloon() {
+  for (HWND w : TopLevelWindows())
+    if (IsWindowVisible(w) && ClassName(w) == "tooltips_class32" &&
         (GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
       return w;
   return nullptr;
@@ -135,7 +135,7 @@ HWND visibleBalloon() {
 
 // Asks the shell to change nothing about the program's icon: it says yes only while the
 // icon is there.
-bool iconPresent(HWND tray) {
+bool IconPresent(HWND tray) {
   NOTIFYICONDATAA record{};
   record.cbSize = NOTIFYICONDATAA_V2_SIZE;
   record.hWnd = tray;
@@ -144,29 +144,29 @@ bool iconPresent(HWND tray) {
   return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
 }
 
-HWND visibleMenu() {
+HWND VisibleMenu() {
   HWND menu = FindWindowA("#32768", nullptr);
   return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
-HWND errorBoxOf(DWORD pid) {
-  for (HWND w : topLevelWindows())
-    if (IsWindowVisible(w) && className(w) == "#32770" && processOf(w) == pid &&
-        windowText(w) == "Zanto")
+HWND ErrorBoxOf(DWORD pid) {
+  for (HWND w : TopLevelWindows())
+    if (IsWindowVisible(w) && ClassName(w) == "#32770" && ProcessOf(w) == pid &&
+        WindowText(w) == "Zanto")
       return w;
   return nullptr;
 }
 
-std::string errorBoxText(HWND box) {
-  for (HWND w : childWindows(box))
-    if (className(w) == "Static") {
-      std::string text = windowText(w);
+std::string ErrorBoxText(HWND box) {
+  for (HWND w : ChildWindows(box))
+    if (ClassName(w) == "Static") {
+      std::string text = WindowText(w);
       if (!text.empty()) return text;
     }
   return {};
 }
 
-void postKey(HWND window, UINT vk) {
+void PostKey(HWND window, UINT vk) {
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
   PostMessageA(window, WM_KEYDOWN, vk, scan | 1);
   PostMessageA(window, WM_KEYUP, vk, scan | 1 | (1LL << 30) | (1LL << 31));
@@ -174,25 +174,25 @@ void postKey(HWND window, UINT vk) {
 
 // The control with the keyboard focus in the program's window, as a user would name it
 // (a button by its caption), and the button Enter would press.
-std::string focusedControl(HWND form) {
+std::string FocusedControl(HWND form) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   if (!form || !GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &info) || !info.hwndFocus)
     return "";
-  const std::string kind = className(info.hwndFocus);
+  const std::string kind = ClassName(info.hwndFocus);
   if (kind == WC_TABCONTROLA) return "tabs";
   if (kind == WC_LISTVIEWA) return "list";
   if (kind != "Button") return kind;
-  std::string caption = windowText(info.hwndFocus);
+  std::string caption = WindowText(info.hwndFocus);
   caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
   return caption;
 }
 
-std::string defaultButton(HWND form) {
-  for (HWND w : childWindows(form))
-    if (className(w) == "Button" &&
+std::string DefaultButton(HWND form) {
+  for (HWND w : ChildWindows(form))
+    if (ClassName(w) == "Button" &&
         (GetWindowLongW(w, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-      std::string caption = windowText(w);
+      std::string caption = WindowText(w);
       caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
       return caption;
     }
@@ -200,43 +200,43 @@ std::string defaultButton(HWND form) {
 }
 
 // What a user of the program can see, as key=value pairs.
-std::map<std::string, std::string> observe() {
+std::map<std::string, std::string> Observe() {
   std::map<std::string, std::string> s;
-  HWND tray = trayWindow();
+  HWND tray = TrayWindow();
   s["running"] = tray ? "1" : "0";
-  s["icon"] = tray && iconPresent(tray) ? "1" : "0";
-  HWND taskbar = taskbarWindow();
+  s["icon"] = tray && IconPresent(tray) ? "1" : "0";
+  HWND taskbar = TaskbarWindow();
   s["taskbar_visible"] = taskbar && IsWindowVisible(taskbar) ? "1" : "0";
-  s["taskbar_caption"] = taskbar ? windowText(taskbar) : "";
-  HWND form = formWindow();
+  s["taskbar_caption"] = taskbar ? WindowText(taskbar) : "";
+  HWND form = FormWindow();
   s["form_visible"] = form && IsWindowVisible(form) ? "1" : "0";
-  s["form_caption"] = form ? windowText(form) : "";
+  s["form_caption"] = form ? WindowText(form) : "";
   s["form_iconic"] = form && IsIconic(form) ? "1" : "0";
-  HWND tabs = form ? childOfClass(form, WC_TABCONTROLA) : nullptr;
+  HWND tabs = form ? ChildOfClass(form, WC_TABCONTROLA) : nullptr;
   s["page"] = tabs ? std::to_string(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)) : "";
   s["pages"] = tabs ? std::to_string(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0)) : "";
-  HWND list = form ? childOfClass(form, WC_LISTVIEWA) : nullptr;
+  HWND list = form ? ChildOfClass(form, WC_LISTVIEWA) : nullptr;
   s["rows"] = list ? std::to_string(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) : "";
   s["list_visible"] = list && IsWindowVisible(list) ? "1" : "0";
-  HWND balloon = visibleBalloon();
-  s["balloon"] = balloon ? windowText(balloon) : "";
-  s["focus"] = form && IsWindowVisible(form) ? focusedControl(form) : "";
-  s["default"] = form ? defaultButton(form) : "";
+  HWND balloon = VisibleBalloon();
+  s["balloon"] = balloon ? WindowText(balloon) : "";
+  s["focus"] = form && IsWindowVisible(form) ? FocusedControl(form) : "";
+  s["default"] = form ? DefaultButton(form) : "";
   return s;
 }
 
-void printState(const std::map<std::string, std::string>& s) {
+void PrintState(const std::map<std::string, std::string>& s) {
   for (const auto& [key, value] : s) std::printf("  %s=%s\n", key.c_str(), value.c_str());
 }
 
-int fail(const char* format, const std::string& detail = {}) {
+int Fail(const char* format, const std::string& detail = {}) {
   std::printf("FAIL: ");
   std::printf(format, detail.c_str());
   std::printf("\n");
   return 1;
 }
 
-HANDLE launch(const std::string& exe) {
+HANDLE Launch(const std::string& exe) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -251,7 +251,7 @@ HANDLE launch(const std::string& exe) {
   return process.hProcess;
 }
 
-std::string directoryOf(const std::string& path) {
+std::string DirectoryOf(const std::string& path) {
   const auto slash = path.find_last_of("\\:");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
@@ -260,39 +260,39 @@ std::string directoryOf(const std::string& path) {
 
 // launch EXE [--balloon | --rows N]: starts the program and waits for its tray window (and
 // its first balloon, or its quote list to hold N rows).
-int cmdLaunch(const std::vector<std::string>& args) {
+int CmdLaunch(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  if (trayWindow()) return fail("a program with a tray window is already running");
-  const double start = nowMs();
-  Handle process(launch(args[0]));
-  if (!process) return fail("cannot start %s", args[0]);
+  if (TrayWindow()) return Fail("a program with a tray window is already running");
+  const double start = NowMs();
+  Handle process(Launch(args[0]));
+  if (!process) return Fail("cannot start %s", args[0]);
   HWND tray = nullptr;
-  if (!waitUntil([&] { return (tray = trayWindow()) != nullptr; }, 20000))
-    return fail("no TTrayIconWindow within 20 s");
-  const double trayAt = nowMs();
+  if (!WaitUntil([&] { return (tray = TrayWindow()) != nullptr; }, 20000))
+    return Fail("no TTrayIconWindow within 20 s");
+  const double trayAt = NowMs();
   std::printf("tray window after %.0f ms (pid %lu)\n", trayAt - start,
-              static_cast<unsigned long>(processOf(tray)));
+              static_cast<unsigned long>(ProcessOf(tray)));
   if (args.size() > 2 && args[1] == "--rows") {
     const std::string rows = args[2];
-    if (!waitUntil([&] { return observe()["rows"] == rows; }, 60000))
-      return fail("the quote list did not reach %s rows within 60 s", rows);
+    if (!WaitUntil([&] { return Observe()["rows"] == rows; }, 60000))
+      return Fail("the quote list did not reach %s rows within 60 s", rows);
     std::printf("list of %s rows loaded after %.0f ms from the start\n", rows.c_str(),
-                nowMs() - start);
+                NowMs() - start);
     return 0;
   }
   const bool wantBalloon = args.size() > 1 && args[1] == "--balloon";
   if (!wantBalloon) return 0;
   HWND balloon = nullptr;
-  if (!waitUntil([&] { return (balloon = visibleBalloon()) != nullptr; }, 15000))
-    return fail("no balloon within 15 s of the tray window");
-  std::printf("first balloon after %.0f ms from the tray window: \"%s\"\n", nowMs() - trayAt,
-              windowText(balloon).c_str());
+  if (!WaitUntil([&] { return (balloon = VisibleBalloon()) != nullptr; }, 15000))
+    return Fail("no balloon within 15 s of the tray window");
+  std::printf("first balloon after %.0f ms from the tray window: \"%s\"\n", NowMs() - trayAt,
+              WindowText(balloon).c_str());
   return 0;
 }
 
 // state: prints what a user sees.
-int cmdState(const std::vector<std::string>&) {
-  printState(observe());
+int CmdState(const std::vector<std::string>&) {
+  PrintState(Observe());
   return 0;
 }
 
@@ -313,53 +313,53 @@ bool parseWanted(const std::vector<std::string>& args, const char* option, doubl
   return true;
 }
 
-bool holds(const Wanted& wanted, std::map<std::string, std::string>& seen) {
+bool Holds(const Wanted& wanted, std::map<std::string, std::string>& seen) {
   for (const auto& [key, value] : wanted)
     if (seen[key] != value) return false;
   return true;
 }
 
-std::string describe(const Wanted& wanted) {
+std::string Describe(const Wanted& wanted) {
   std::string text;
   for (const auto& [key, value] : wanted) text += " " + key + "=" + value;
   return text;
 }
 
 // wait KEY=VALUE... [--timeout MS]: until every pair holds; prints the time it took.
-int cmdWait(const std::vector<std::string>& args) {
+int CmdWait(const std::vector<std::string>& args) {
   double timeout = 10000;
   Wanted wanted;
   if (!parseWanted(args, "--timeout", timeout, wanted)) return 2;
-  const double start = nowMs();
+  const double start = NowMs();
   std::map<std::string, std::string> seen;
-  if (!waitUntil([&] { return holds(wanted, seen = observe()); }, timeout)) {
-    printState(seen);
-    return fail("not seen within the time:%s", describe(wanted));
+  if (!WaitUntil([&] { return Holds(wanted, seen = Observe()); }, timeout)) {
+    PrintState(seen);
+    return Fail("not seen within the time:%s", Describe(wanted));
   }
-  std::printf("seen after %.0f ms:%s\n", nowMs() - start, describe(wanted).c_str());
+  std::printf("seen after %.0f ms:%s\n", NowMs() - start, Describe(wanted).c_str());
   return 0;
 }
 
 // still KEY=VALUE... --for MS: every pair holds now and keeps holding for MS ms; fails as
 // soon as one does not. What must not happen is watched for the whole time, so that it
 // cannot pass for not having happened yet.
-int cmdStill(const std::vector<std::string>& args) {
+int CmdStill(const std::vector<std::string>& args) {
   double span = -1;
   Wanted wanted;
   if (!parseWanted(args, "--for", span, wanted) || span < 0 || wanted.empty()) return 2;
-  const double start = nowMs();
+  const double start = NowMs();
   std::map<std::string, std::string> seen;
-  if (waitUntil([&] { return !holds(wanted, seen = observe()); }, span)) {
-    printState(seen);
-    const std::string after = std::to_string(static_cast<long>(nowMs() - start));
-    return fail("no longer so after %s", after + " ms; wanted" + describe(wanted));
+  if (WaitUntil([&] { return !Holds(wanted, seen = Observe()); }, span)) {
+    PrintState(seen);
+    const std::string after = std::to_string(static_cast<long>(NowMs() - start));
+    return Fail("no longer so after %s", after + " ms; wanted" + Describe(wanted));
   }
-  std::printf("held for %.0f ms:%s\n", nowMs() - start, describe(wanted).c_str());
+  std::printf("held for %.0f ms:%s\n", NowMs() - start, Describe(wanted).c_str());
   return 0;
 }
 
 // balloon [--other-than TEXT] [--timeout MS]: waits for a visible balloon and prints it.
-int cmdBalloon(const std::vector<std::string>& args) {
+int CmdBalloon(const std::vector<std::string>& args) {
   double timeout = 15000;
   std::string otherThan;
   bool haveOther = false;
@@ -369,43 +369,43 @@ int cmdBalloon(const std::vector<std::string>& args) {
     else if (args[i] == "--other-than")
       otherThan = args[++i], haveOther = true;
   }
-  const double start = nowMs();
+  const double start = NowMs();
   std::string text;
-  const bool seen = waitUntil(
+  const bool seen = WaitUntil(
       [&] {
-        HWND balloon = visibleBalloon();
+        HWND balloon = VisibleBalloon();
         if (!balloon) return false;
-        text = windowText(balloon);
+        text = WindowText(balloon);
         return !haveOther || text != otherThan;
       },
       timeout);
-  if (!seen) return fail("no (new) balloon within the time");
-  std::printf("balloon after %.0f ms: \"%s\"\n", nowMs() - start, text.c_str());
+  if (!seen) return Fail("no (new) balloon within the time");
+  std::printf("balloon after %.0f ms: \"%s\"\n", NowMs() - start, text.c_str());
   return 0;
 }
 
 // menu-open: a right click on the icon, as the shell reports it.
-int cmdMenuOpen(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
+int CmdMenuOpen(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
   PostMessageA(tray, kIconCallback, kIconId, WM_CONTEXTMENU);
-  if (!waitUntil([] { return visibleMenu() != nullptr; }, 5000))
-    return fail("no pop-up menu within 5 s");
+  if (!WaitUntil([] { return VisibleMenu() != nullptr; }, 5000))
+    return Fail("no pop-up menu within 5 s");
   std::printf("pop-up menu open\n");
   return 0;
 }
 
 // menu-pick N: chooses the Nth command of the open menu (separators not counted) with the
 // arrow keys and Enter.
-int cmdMenuPick(const std::vector<std::string>& args) {
+int CmdMenuPick(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
   const int item = std::atoi(args[0].c_str());
-  HWND menu = visibleMenu();
-  if (!menu) return fail("no open menu");
-  for (int i = 0; i <= item; ++i) postKey(menu, VK_DOWN);
-  postKey(menu, VK_RETURN);
-  if (!waitUntil([] { return visibleMenu() == nullptr; }, 5000))
-    return fail("the menu did not close");
+  HWND menu = VisibleMenu();
+  if (!menu) return Fail("no open menu");
+  for (int i = 0; i <= item; ++i) PostKey(menu, VK_DOWN);
+  PostKey(menu, VK_RETURN);
+  if (!WaitUntil([] { return VisibleMenu() == nullptr; }, 5000))
+    return Fail("the menu did not close");
   std::printf("menu command %d chosen\n", item);
   return 0;
 }
@@ -413,74 +413,74 @@ int cmdMenuPick(const std::vector<std::string>& args) {
 // Waits for the process to end; prints how, and returns 0 when it ended with exit code 0
 // and its icon gone. (Wine also drops the icon of a window that is gone, so this shows that
 // the icon went, not that the program took it away itself.)
-int expectEnded(const Handle& process, HWND tray, double since) {
+int ExpectEnded(const Handle& process, HWND tray, double since) {
   if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
-    return fail("the process did not end within 10 s");
+    return Fail("the process did not end within 10 s");
   DWORD code = 0;
   GetExitCodeProcess(process.get(), &code);
-  std::printf("process ended after %.0f ms with exit code %lu\n", nowMs() - since,
+  std::printf("process ended after %.0f ms with exit code %lu\n", NowMs() - since,
               static_cast<unsigned long>(code));
-  if (trayWindow()) return fail("the tray window is still there");
-  if (iconPresent(tray)) return fail("the shell still has the icon");
+  if (TrayWindow()) return Fail("the tray window is still there");
+  if (IconPresent(tray)) return Fail("the shell still has the icon");
   std::printf("the shell no longer has the icon\n");
-  return code == 0 ? 0 : fail("exit code is not 0");
+  return code == 0 ? 0 : Fail("exit code is not 0");
 }
 
 // exit-via-menu: opens the process first, so that its end can be seen, then chooses Exit.
-int cmdExitViaMenu(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
+int CmdExitViaMenu(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
   Handle process(
-      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processOf(tray)));
-  if (!process) return fail("cannot open the program's process");
-  if (int rc = cmdMenuOpen({})) return rc;
-  if (int rc = cmdMenuPick({"3"})) return rc;
-  return expectEnded(process, tray, nowMs());
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(tray)));
+  if (!process) return Fail("cannot open the program's process");
+  if (int rc = CmdMenuOpen({})) return rc;
+  if (int rc = CmdMenuPick({"3"})) return rc;
+  return ExpectEnded(process, tray, NowMs());
 }
 
 // icon: whether the shell has the program's icon.
-int cmdIcon(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
-  if (!iconPresent(tray)) return fail("the shell does not have the icon");
+int CmdIcon(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
+  if (!IconPresent(tray)) return Fail("the shell does not have the icon");
   std::printf("the shell has the icon\n");
   return 0;
 }
 
 // shell-restart: the shell forgets the icon, as a restarted shell would, and broadcasts
 // "TaskbarCreated" (Wine never does); the icon must come back.
-int cmdShellRestart(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
+int CmdShellRestart(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
   NOTIFYICONDATAA record{};
   record.cbSize = NOTIFYICONDATAA_V2_SIZE;
   record.hWnd = tray;
   record.uID = kIconId;
   Shell_NotifyIconA(NIM_DELETE, &record);
-  if (iconPresent(tray)) return fail("the icon could not be taken away");
+  if (IconPresent(tray)) return Fail("the icon could not be taken away");
   std::printf("the shell forgot the icon\n");
   PostMessageA(tray, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-  if (!waitUntil([&] { return iconPresent(tray); }, 5000, 50))
-    return fail("the icon did not come back within 5 s of \"TaskbarCreated\"");
+  if (!WaitUntil([&] { return IconPresent(tray); }, 5000, 50))
+    return Fail("the icon did not come back within 5 s of \"TaskbarCreated\"");
   std::printf("\"TaskbarCreated\" put the icon back\n");
   return 0;
 }
 
 // balloon-click: the user clicks the shown balloon, as the shell reports it (Wine never
 // does); the program withdraws its balloons.
-int cmdBalloonClick(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
-  if (!visibleBalloon()) return fail("no balloon to click");
+int CmdBalloonClick(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
+  if (!VisibleBalloon()) return Fail("no balloon to click");
   PostMessageA(tray, kIconCallback, kIconId, NIN_BALLOONUSERCLICK);
-  const double start = nowMs();
-  if (!waitUntil([] { return visibleBalloon() == nullptr; }, 5000))
-    return fail("the balloon is still there 5 s after the click");
-  std::printf("balloon withdrawn after %.0f ms\n", nowMs() - start);
+  const double start = NowMs();
+  if (!WaitUntil([] { return VisibleBalloon() == nullptr; }, 5000))
+    return Fail("the balloon is still there 5 s after the click");
+  std::printf("balloon withdrawn after %.0f ms\n", NowMs() - start);
   return 0;
 }
 
-LRESULT sendWithin(HWND window, UINT msg, WPARAM wParam, bool& answered) {
+LRESULT SendWithin(HWND window, UINT msg, WPARAM wParam, bool& answered) {
   DWORD_PTR result = 0;
   answered = SendMessageTimeoutA(window, msg, wParam, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
   return static_cast<LRESULT>(result);
@@ -489,30 +489,30 @@ LRESULT sendWithin(HWND window, UINT msg, WPARAM wParam, bool& answered) {
 // session-end: the session asks whether it may end, then ends, as Windows tells every
 // top-level window (Wine never does). The tray window must let it end and take the icon
 // away itself. What the settings window answers is the program's choice; it is printed.
-int cmdSessionEnd(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  HWND form = formWindow();
-  if (!tray || !form) return fail("no tray or settings window");
-  if (!iconPresent(tray)) return fail("no icon to begin with");
-  Handle process(OpenProcess(SYNCHRONIZE, FALSE, processOf(tray)));
+int CmdSessionEnd(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  HWND form = FormWindow();
+  if (!tray || !form) return Fail("no tray or settings window");
+  if (!IconPresent(tray)) return Fail("no icon to begin with");
+  Handle process(OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(tray)));
   bool answered = false;
-  const LRESULT trayAnswer = sendWithin(tray, WM_QUERYENDSESSION, 0, answered);
-  if (!answered) return fail("the tray window did not answer the session's question");
+  const LRESULT trayAnswer = SendWithin(tray, WM_QUERYENDSESSION, 0, answered);
+  if (!answered) return Fail("the tray window did not answer the session's question");
   std::printf("tray window answers the end of the session with %ld\n",
               static_cast<long>(trayAnswer));
-  if (trayAnswer != TRUE) return fail("the tray window objects to the end of the session");
-  const LRESULT formAnswer = sendWithin(form, WM_QUERYENDSESSION, 0, answered);
-  if (!answered) return fail("the settings window did not answer the session's question");
+  if (trayAnswer != TRUE) return Fail("the tray window objects to the end of the session");
+  const LRESULT formAnswer = SendWithin(form, WM_QUERYENDSESSION, 0, answered);
+  if (!answered) return Fail("the settings window did not answer the session's question");
   std::printf("settings window answers with %ld\n", static_cast<long>(formAnswer));
 
-  sendWithin(tray, WM_ENDSESSION, TRUE, answered);
-  if (!answered) return fail("the tray window did not take the end of the session");
-  if (!IsWindow(tray)) return fail("the tray window is gone");
-  if (iconPresent(tray)) return fail("the icon is still in the shell after the session's end");
+  SendWithin(tray, WM_ENDSESSION, TRUE, answered);
+  if (!answered) return Fail("the tray window did not take the end of the session");
+  if (!IsWindow(tray)) return Fail("the tray window is gone");
+  if (IconPresent(tray)) return Fail("the icon is still in the shell after the session's end");
   std::printf("the program took its icon away itself; its window is still there\n");
 
   // The system would end the process after this; whether it ends first is up to it.
-  sendWithin(form, WM_ENDSESSION, TRUE, answered);
+  SendWithin(form, WM_ENDSESSION, TRUE, answered);
   const bool ended = process && WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0;
   std::printf("after the settings window heard of it, the process %s\n",
               ended ? "ended by itself" : "waits for the system to end it");
@@ -520,10 +520,10 @@ int cmdSessionEnd(const std::vector<std::string>&) {
 }
 
 // post MESSAGE: close | sysclose | minimize, to the shown window.
-int cmdPost(const std::vector<std::string>& args) {
+int CmdPost(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  HWND form = formWindow();
-  if (!form) return fail("no settings window");
+  HWND form = FormWindow();
+  if (!form) return Fail("no settings window");
   if (args[0] == "close")
     PostMessageA(form, WM_CLOSE, 0, 0);
   else if (args[0] == "sysclose")
@@ -542,7 +542,7 @@ struct Placement {
   long rightGap = 0, bottomGap = 0, width = 0;
 };
 
-Placement placementOf(HWND form, HWND control) {
+Placement PlacementOf(HWND form, HWND control) {
   RECT client{}, box{};
   GetClientRect(form, &client);
   GetWindowRect(control, &box);
@@ -552,17 +552,17 @@ Placement placementOf(HWND form, HWND control) {
 
 // resize DW DH: the user drags the window's corner by DW, DH pixels. The buttons keep their
 // gaps to the bottom right corner; the tabs keep their gaps and grow by DW.
-int cmdResize(const std::vector<std::string>& args) {
+int CmdResize(const std::vector<std::string>& args) {
   if (args.size() < 2) return 2;
-  HWND form = formWindow();
-  if (!form || !IsWindowVisible(form)) return fail("no shown settings window");
+  HWND form = FormWindow();
+  if (!form || !IsWindowVisible(form)) return Fail("no shown settings window");
   std::vector<HWND> watched;
-  for (HWND w : childWindows(form))
-    if (GetParent(w) == form && (className(w) == "Button" || className(w) == WC_TABCONTROLA))
+  for (HWND w : ChildWindows(form))
+    if (GetParent(w) == form && (ClassName(w) == "Button" || ClassName(w) == WC_TABCONTROLA))
       watched.push_back(w);
-  if (watched.size() < 3) return fail("the buttons and tabs are missing");
+  if (watched.size() < 3) return Fail("the buttons and tabs are missing");
   std::vector<Placement> before;
-  for (HWND w : watched) before.push_back(placementOf(form, w));
+  for (HWND w : watched) before.push_back(PlacementOf(form, w));
   RECT outer{};
   GetWindowRect(form, &outer);
   const int dw = std::atoi(args[0].c_str()), dh = std::atoi(args[1].c_str());
@@ -571,31 +571,31 @@ int cmdResize(const std::vector<std::string>& args) {
   // Anchored controls may land a pixel off where 96-dpi units are scaled back and forth.
   auto within1 = [](long a, long b) { return a - b <= 1 && b - a <= 1; };
   std::string why;
-  const bool held = waitUntil(
+  const bool held = WaitUntil(
       [&] {
         for (std::size_t i = 0; i < watched.size(); ++i) {
-          const Placement now = placementOf(form, watched[i]);
-          const bool tabs = className(watched[i]) == WC_TABCONTROLA;
+          const Placement now = PlacementOf(form, watched[i]);
+          const bool tabs = ClassName(watched[i]) == WC_TABCONTROLA;
           if (!within1(now.rightGap, before[i].rightGap) ||
               !within1(now.bottomGap, before[i].bottomGap) ||
               !within1(now.width, before[i].width + (tabs ? dw : 0))) {
-            why = windowText(watched[i]) + " (" + className(watched[i]) + ")";
+            why = WindowText(watched[i]) + " (" + ClassName(watched[i]) + ")";
             return false;
           }
         }
         return true;
       },
       3000);
-  if (!held) return fail("after the resize, %s is out of place", why);
+  if (!held) return Fail("after the resize, %s is out of place", why);
   std::printf("resized by %d x %d: buttons stay at the bottom right, the tabs grow\n", dw, dh);
   return 0;
 }
 
 // key enter|escape: a key press in the shown window, where the keyboard focus is.
-int cmdKey(const std::vector<std::string>& args) {
+int CmdKey(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  HWND form = formWindow();
-  if (!form) return fail("no settings window");
+  HWND form = FormWindow();
+  if (!form) return Fail("no settings window");
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   HWND target = form;
@@ -603,17 +603,17 @@ int cmdKey(const std::vector<std::string>& args) {
     target = info.hwndFocus;
   const UINT vk = args[0] == "enter" ? VK_RETURN : args[0] == "escape" ? VK_ESCAPE : 0;
   if (!vk) return 2;
-  postKey(target, vk);
-  std::printf("pressed %s in the %s window\n", args[0].c_str(), className(target).c_str());
+  PostKey(target, vk);
+  std::printf("pressed %s in the %s window\n", args[0].c_str(), ClassName(target).c_str());
   return 0;
 }
 
 // tab N: clicks the Nth tab of the settings window.
-int cmdTab(const std::vector<std::string>& args) {
+int CmdTab(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  HWND form = formWindow();
-  HWND tabs = form ? childOfClass(form, WC_TABCONTROLA) : nullptr;
-  if (!tabs) return fail("no tab control");
+  HWND form = FormWindow();
+  HWND tabs = form ? ChildOfClass(form, WC_TABCONTROLA) : nullptr;
+  if (!tabs) return Fail("no tab control");
   const int page = std::atoi(args[0].c_str());
   // Unlike TCM_SETCURSEL, this notifies the window as a click does.
   SendMessageTimeoutA(tabs, TCM_SETCURFOCUS, page, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
@@ -623,58 +623,58 @@ int cmdTab(const std::vector<std::string>& args) {
 
 // locked-start EXE: starts the program while another process holds its quotes.txt open for
 // writing; expects the error box that names the file. The box is left open.
-int cmdLockedStart(const std::vector<std::string>& args) {
+int CmdLockedStart(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  if (trayWindow()) return fail("a program with a tray window is already running");
-  const std::string quotes = directoryOf(args[0]) + "quotes.txt";
-  Handle held = ownFileHandle(CreateFileW(ExtendedLengthPath(Wide(quotes)).c_str(), GENERIC_WRITE,
+  if (TrayWindow()) return Fail("a program with a tray window is already running");
+  const std::string quotes = DirectoryOf(args[0]) + "quotes.txt";
+  Handle held = OwnFileHandle(CreateFileW(ExtendedLengthPath(Wide(quotes)).c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!held) return fail("cannot hold %s", quotes);
+  if (!held) return Fail("cannot hold %s", quotes);
   std::printf("holding %s open for writing\n", quotes.c_str());
-  Handle process(launch(args[0]));
-  if (!process) return fail("cannot start %s", args[0]);
+  Handle process(Launch(args[0]));
+  if (!process) return Fail("cannot start %s", args[0]);
   const DWORD pid = GetProcessId(process.get());
   HWND box = nullptr;
-  if (!waitUntil([&] { return (box = errorBoxOf(pid)) != nullptr; }, 20000))
-    return fail("no error box within 20 s");
-  const std::string text = errorBoxText(box);
+  if (!WaitUntil([&] { return (box = ErrorBoxOf(pid)) != nullptr; }, 20000))
+    return Fail("no error box within 20 s");
+  const std::string text = ErrorBoxText(box);
   const std::string expected = "Cannot open file " + quotes + ".";
   std::printf("error box: \"%s\"\n", text.c_str());
-  if (text != expected) return fail("expected \"%s\"", expected);
+  if (text != expected) return Fail("expected \"%s\"", expected);
   return 0;
 }
 
 // errorbox-ok: presses OK in the program's error box.
-int cmdErrorBoxOk(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
-  const DWORD pid = processOf(tray);
-  HWND box = errorBoxOf(pid);
-  if (!box) return fail("no error box");
+int CmdErrorBoxOk(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
+  const DWORD pid = ProcessOf(tray);
+  HWND box = ErrorBoxOf(pid);
+  if (!box) return Fail("no error box");
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  if (!waitUntil([&] { return errorBoxOf(pid) == nullptr; }, 5000))
-    return fail("the error box did not close");
+  if (!WaitUntil([&] { return ErrorBoxOf(pid) == nullptr; }, 5000))
+    return Fail("the error box did not close");
   std::printf("error box closed with OK\n");
   return 0;
 }
 
 // end-task: asks the program to end as taskkill without /f, installers and the Restart
 // Manager do: WM_CLOSE to its tray window. It must end as by Exit.
-int cmdEndTask(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
+int CmdEndTask(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
   Handle process(
-      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processOf(tray)));
-  if (!process) return fail("cannot open the program's process");
-  const double start = nowMs();
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(tray)));
+  if (!process) return Fail("cannot open the program's process");
+  const double start = NowMs();
   PostMessageW(tray, WM_CLOSE, 0, 0);
   std::printf("posted WM_CLOSE to the tray window\n");
-  return expectEnded(process, tray, start);
+  return ExpectEnded(process, tray, start);
 }
 
 // One key of the keyboard as SendInput gives it.
-INPUT keyInput(WORD key, bool up) {
+INPUT KeyInput(WORD key, bool up) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = key;
@@ -688,9 +688,9 @@ INPUT keyInput(WORD key, bool up) {
 // keys SPEC...: real key presses in the shown window, as the keyboard sends them: tab,
 // shift+tab, ctrl+tab, ctrl+shift+tab, ctrl+pgdn, ctrl+pgup, left, right, enter, escape,
 // alt+LETTER.
-int cmdKeys(const std::vector<std::string>& args) {
-  HWND form = formWindow();
-  if (!form || !IsWindowVisible(form)) return fail("no shown settings window");
+int CmdKeys(const std::vector<std::string>& args) {
+  HWND form = FormWindow();
+  if (!form || !IsWindowVisible(form)) return Fail("no shown settings window");
   SetForegroundWindow(form);
   const std::map<std::string, WORD> keys = {
       {"tab", VK_TAB},     {"pgdn", VK_NEXT},    {"pgup", VK_PRIOR},    {"left", VK_LEFT},
@@ -708,7 +708,7 @@ int cmdKeys(const std::vector<std::string>& args) {
       else if (mod == "alt")
         held.push_back(VK_MENU);
       else
-        return fail("unknown modifier in %s", spec);
+        return Fail("unknown modifier in %s", spec);
     }
     WORD key = 0;
     if (const auto it = keys.find(rest); it != keys.end())
@@ -716,14 +716,14 @@ int cmdKeys(const std::vector<std::string>& args) {
     else if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0])))
       key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(rest[0])));
     else
-      return fail("unknown key %s", spec);
+      return Fail("unknown key %s", spec);
     std::vector<INPUT> inputs;
-    for (WORD mod : held) inputs.push_back(keyInput(mod, false));
-    inputs.push_back(keyInput(key, false));
-    inputs.push_back(keyInput(key, true));
-    for (auto it = held.rbegin(); it != held.rend(); ++it) inputs.push_back(keyInput(*it, true));
+    for (WORD mod : held) inputs.push_back(KeyInput(mod, false));
+    inputs.push_back(KeyInput(key, false));
+    inputs.push_back(KeyInput(key, true));
+    for (auto it = held.rbegin(); it != held.rend(); ++it) inputs.push_back(KeyInput(*it, true));
     if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
-      return fail("the system took not every key of %s", spec);
+      return Fail("the system took not every key of %s", spec);
     Sleep(150);  // one key after the other, as a person types
   }
   std::printf("pressed");
@@ -748,9 +748,9 @@ struct BusyShell {
 
 // shell-busy MS EXE: starts the program while the shell refuses its icon for MS ms, as a
 // shell still coming up at logon does; once the shell takes requests the icon must arrive.
-int cmdShellBusy(const std::vector<std::string>& args) {
+int CmdShellBusy(const std::vector<std::string>& args) {
   if (args.size() < 2) return 2;
-  if (trayWindow()) return fail("a program with a tray window is already running");
+  if (TrayWindow()) return Fail("a program with a tray window is already running");
   const double busyMs = std::atof(args[0].c_str());
   BusyShell busy;
   WNDCLASSEXW wc{};
@@ -758,29 +758,29 @@ int cmdShellBusy(const std::vector<std::string>& args) {
   wc.lpfnWndProc = &BusyShell::Procedure;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"Shell_TrayWnd";
-  if (!RegisterClassExW(&wc)) return fail("cannot register the stand-in's class");
+  if (!RegisterClassExW(&wc)) return Fail("cannot register the stand-in's class");
   HWND standIn = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP,
                                  0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
-  if (!standIn) return fail("cannot make the stand-in shell");
+  if (!standIn) return Fail("cannot make the stand-in shell");
   SetWindowLongPtrW(standIn, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&busy));
   if (FindWindowW(L"Shell_TrayWnd", nullptr) != standIn)
-    return fail("the stand-in is not the shell the program would find");
-  const double start = nowMs();
-  Handle process(launch(args[1]));
-  if (!process) return fail("cannot start %s", args[1]);
-  while (nowMs() - start < busyMs) {
+    return Fail("the stand-in is not the shell the program would find");
+  const double start = NowMs();
+  Handle process(Launch(args[1]));
+  if (!process) return Fail("cannot start %s", args[1]);
+  while (NowMs() - start < busyMs) {
     MSG msg{};
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   DestroyWindow(standIn);
   std::printf("the shell refused %d requests in its first %.0f ms\n", busy.refused, busyMs);
-  if (busy.refused == 0) return fail("the program asked the busy shell nothing");
-  HWND tray = trayWindow();
-  if (!tray) return fail("no tray window");
-  if (!waitUntil([&] { return iconPresent(tray); }, 20000, 50))
-    return fail("the icon did not arrive within 20 s of the shell taking requests");
-  std::printf("the icon arrived %.0f ms after the start\n", nowMs() - start);
+  if (busy.refused == 0) return Fail("the program asked the busy shell nothing");
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no tray window");
+  if (!WaitUntil([&] { return IconPresent(tray); }, 20000, 50))
+    return Fail("the icon did not arrive within 20 s of the shell taking requests");
+  std::printf("the icon arrived %.0f ms after the start\n", NowMs() - start);
   return 0;
 }
 
@@ -803,12 +803,12 @@ class RemoteBuffer {
 };
 
 // The rows of the Quotes page as the list shows them, in any script.
-bool listRows(std::size_t wanted, std::vector<std::string>& rows) {
-  HWND form = formWindow();
-  HWND list = form ? childOfClass(form, WC_LISTVIEWA) : nullptr;
+bool ListRows(std::size_t wanted, std::vector<std::string>& rows) {
+  HWND form = FormWindow();
+  HWND list = form ? ChildOfClass(form, WC_LISTVIEWA) : nullptr;
   if (!list) return false;
   Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                             processOf(list)));
+                             ProcessOf(list)));
   if (!process) return false;
   constexpr int kChars = 1024;
   RemoteBuffer remote(process.get(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
@@ -835,20 +835,20 @@ bool listRows(std::size_t wanted, std::vector<std::string>& rows) {
 }
 
 // list-rows N: prints the first N rows of the Quotes page, one a line ("row: TEXT").
-int cmdListRows(const std::vector<std::string>& args) {
+int CmdListRows(const std::vector<std::string>& args) {
   const std::size_t wanted =
       args.empty() ? 10 : static_cast<std::size_t>(std::atoi(args[0].c_str()));
   std::vector<std::string> rows;
-  if (!listRows(wanted, rows)) return fail("the quote list cannot be read");
+  if (!ListRows(wanted, rows)) return Fail("the quote list cannot be read");
   for (const std::string& row : rows) std::printf("row: %s\n", row.c_str());
   return 0;
 }
 
 // kill: ends whatever program is left (clean-up after a failure).
-int cmdKill(const std::vector<std::string>&) {
-  HWND tray = trayWindow();
+int CmdKill(const std::vector<std::string>&) {
+  HWND tray = TrayWindow();
   if (!tray) return 0;
-  Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processOf(tray)));
+  Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(tray)));
   if (process) {
     TerminateProcess(process.get(), 9);
     WaitForSingleObject(process.get(), 5000);
@@ -868,29 +868,29 @@ int wmain(int argc, wchar_t** wideArgs) {
     return 2;
   }
   const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
-      {"launch", cmdLaunch},
-      {"state", cmdState},
-      {"wait", cmdWait},
-      {"still", cmdStill},
-      {"balloon", cmdBalloon},
-      {"menu-open", cmdMenuOpen},
-      {"menu-pick", cmdMenuPick},
-      {"exit-via-menu", cmdExitViaMenu},
-      {"icon", cmdIcon},
-      {"shell-restart", cmdShellRestart},
-      {"balloon-click", cmdBalloonClick},
-      {"session-end", cmdSessionEnd},
-      {"post", cmdPost},
-      {"key", cmdKey},
-      {"resize", cmdResize},
-      {"tab", cmdTab},
-      {"locked-start", cmdLockedStart},
-      {"errorbox-ok", cmdErrorBoxOk},
-      {"kill", cmdKill},
-      {"end-task", cmdEndTask},
-      {"keys", cmdKeys},
-      {"shell-busy", cmdShellBusy},
-      {"list-rows", cmdListRows},
+      {"launch", CmdLaunch},
+      {"state", CmdState},
+      {"wait", CmdWait},
+      {"still", CmdStill},
+      {"balloon", CmdBalloon},
+      {"menu-open", CmdMenuOpen},
+      {"menu-pick", CmdMenuPick},
+      {"exit-via-menu", CmdExitViaMenu},
+      {"icon", CmdIcon},
+      {"shell-restart", CmdShellRestart},
+      {"balloon-click", CmdBalloonClick},
+      {"session-end", CmdSessionEnd},
+      {"post", CmdPost},
+      {"key", CmdKey},
+      {"resize", CmdResize},
+      {"tab", CmdTab},
+      {"locked-start", CmdLockedStart},
+      {"errorbox-ok", CmdErrorBoxOk},
+      {"kill", CmdKill},
+      {"end-task", CmdEndTask},
+      {"keys", CmdKeys},
+      {"shell-busy", CmdShellBusy},
+      {"list-rows", CmdListRows},
   };
   const auto command = commands.find(args[1]);
   if (command == commands.end()) {

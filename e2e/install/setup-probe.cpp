@@ -57,13 +57,13 @@ struct KeyCloser {
 };
 using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
-int fail(const std::string& what) {
+int Fail(const std::string& what) {
   std::printf("FAIL: %s\n", what.c_str());
   return 1;
 }
 
 // Polls until `done` holds or the time is up; true when it held.
-bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 50) {
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 50) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   for (;;) {
     if (done()) return true;
@@ -72,7 +72,7 @@ bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs 
   }
 }
 
-std::wstring windowText(HWND window) {
+std::wstring WindowText(HWND window) {
   wchar_t text[1024] = {};
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
@@ -81,19 +81,19 @@ std::wstring windowText(HWND window) {
   return std::wstring(text, length < 1024 ? length : 1023);
 }
 
-std::wstring className(HWND window) {
+std::wstring ClassName(HWND window) {
   wchar_t name[256] = {};
   GetClassNameW(window, name, 256);
   return name;
 }
 
-DWORD processOf(HWND window) {
+DWORD ProcessOf(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   return pid;
 }
 
-std::vector<HWND> topLevelWindows() {
+std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> windows;
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
@@ -104,7 +104,7 @@ std::vector<HWND> topLevelWindows() {
   return windows;
 }
 
-std::vector<HWND> childWindows(HWND parent) {
+std::vector<HWND> ChildWindows(HWND parent) {
   std::vector<HWND> windows;
   EnumChildWindows(
       parent,
@@ -117,7 +117,7 @@ std::vector<HWND> childWindows(HWND parent) {
 }
 
 // A caption as a user reads it: access-key marks gone.
-std::wstring readable(std::wstring text) {
+std::wstring Readable(std::wstring text) {
   std::wstring out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == L'&' && i + 1 < text.size()) ++i;
@@ -127,31 +127,31 @@ std::wstring readable(std::wstring text) {
 }
 
 // The texts a user sees in a window: its title, then every visible control's.
-std::vector<std::wstring> shownTexts(HWND window) {
-  std::vector<std::wstring> texts{windowText(window)};
-  for (HWND w : childWindows(window)) {
+std::vector<std::wstring> ShownTexts(HWND window) {
+  std::vector<std::wstring> texts{WindowText(window)};
+  for (HWND w : ChildWindows(window)) {
     if (!IsWindowVisible(w)) continue;
-    std::wstring text = readable(windowText(w));
+    std::wstring text = Readable(WindowText(w));
     if (!text.empty()) texts.push_back(text);
   }
   return texts;
 }
 
 // The visible top-level window that shows `text` (in its title or a control).
-HWND windowShowing(const std::wstring& text) {
-  for (HWND w : topLevelWindows()) {
+HWND WindowShowing(const std::wstring& text) {
+  for (HWND w : TopLevelWindows()) {
     if (!IsWindowVisible(w)) continue;
-    for (const std::wstring& shown : shownTexts(w))
+    for (const std::wstring& shown : ShownTexts(w))
       if (shown.find(text) != std::wstring::npos) return w;
   }
   return nullptr;
 }
 
-HWND trayWindow() {
+HWND TrayWindow() {
   return FindWindowW(kTrayClass, nullptr);
 }
 
-bool iconPresent(HWND tray) {
+bool IconPresent(HWND tray) {
   NOTIFYICONDATAW record{};
   record.cbSize = NOTIFYICONDATAW_V2_SIZE;
   record.hWnd = tray;
@@ -159,7 +159,7 @@ bool iconPresent(HWND tray) {
   return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
-Key openUserKey(const std::string& path) {
+Key OpenUserKey(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
     return nullptr;
@@ -170,10 +170,10 @@ Key openUserKey(const std::string& path) {
 
 // reg KEY: the values of HKEY_CURRENT_USER\KEY, one "name=data" a line (strings as they
 // are, numbers in decimal); fails when there is no such key.
-int cmdReg(const std::vector<std::string>& args) {
+int CmdReg(const std::vector<std::string>& args) {
   if (args.size() != 1) return 2;
-  Key key = openUserKey(args[0]);
-  if (!key) return fail("no key HKCU\\" + args[0]);
+  Key key = OpenUserKey(args[0]);
+  if (!key) return Fail("no key HKCU\\" + args[0]);
   for (DWORD i = 0;; ++i) {
     wchar_t name[256];
     DWORD nameLength = 256, type = 0, size = 0;
@@ -201,7 +201,7 @@ int cmdReg(const std::vector<std::string>& args) {
 
 // Starts a command line as Windows starts the programs of a Run key: the line as it is,
 // from the system folder.
-HANDLE startCommandLine(const std::wstring& line) {
+HANDLE StartCommandLine(const std::wstring& line) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -217,17 +217,17 @@ HANDLE startCommandLine(const std::wstring& line) {
 
 // run-entry NAME: starts the command line of the Run entry NAME of the current user, and
 // waits for the tray window of the process it started.
-int cmdRunEntry(const std::vector<std::string>& args) {
+int CmdRunEntry(const std::vector<std::string>& args) {
   if (args.size() != 1) return 2;
-  if (trayWindow()) return fail("a program with a tray window is already running");
-  Key key = openUserKey("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-  if (!key) return fail("no Run key");
+  if (TrayWindow()) return Fail("a program with a tray window is already running");
+  Key key = OpenUserKey("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  if (!key) return Fail("no Run key");
   wchar_t line[2048] = {};
   DWORD size = sizeof line - sizeof(wchar_t), type = 0;
   if (RegQueryValueExW(key.get(), Wide(args[0]).c_str(), nullptr, &type,
                        reinterpret_cast<BYTE*>(line), &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
-    return fail("no Run entry " + args[0]);
+    return Fail("no Run entry " + args[0]);
   std::wstring command = line;
   if (type == REG_EXPAND_SZ) {
     wchar_t expanded[2048] = {};
@@ -235,25 +235,25 @@ int cmdRunEntry(const std::vector<std::string>& args) {
     command = expanded;
   }
   std::printf("Run entry %s: %s\n", args[0].c_str(), Utf8(command).c_str());
-  Handle process(startCommandLine(command));
-  if (!process) return fail("cannot start it (error " + std::to_string(GetLastError()) + ")");
+  Handle process(StartCommandLine(command));
+  if (!process) return Fail("cannot start it (error " + std::to_string(GetLastError()) + ")");
   const DWORD pid = GetProcessId(process.get());
   HWND tray = nullptr;
-  if (!waitUntil([&] { return (tray = trayWindow()) != nullptr && processOf(tray) == pid; }, 20000))
-    return fail("no tray window of the process it started within 20 s");
+  if (!WaitUntil([&] { return (tray = TrayWindow()) != nullptr && ProcessOf(tray) == pid; }, 20000))
+    return Fail("no tray window of the process it started within 20 s");
   std::printf("started: process %lu has its tray window\n", static_cast<unsigned long>(pid));
   return 0;
 }
 
 // Runs a command line and waits for it; its exit code.
-bool runAndWait(const std::wstring& line, DWORD& code) {
-  Handle process(startCommandLine(line));
+bool RunAndWait(const std::wstring& line, DWORD& code) {
+  Handle process(StartCommandLine(line));
   if (!process) return false;
   if (WaitForSingleObject(process.get(), 180000) != WAIT_OBJECT_0) return false;
   return GetExitCodeProcess(process.get(), &code) != FALSE;
 }
 
-std::wstring commandLine(const std::vector<std::string>& args) {
+std::wstring CommandLine(const std::vector<std::string>& args) {
   std::wstring line;
   for (const std::string& arg : args) {
     if (!line.empty()) line += L' ';
@@ -265,102 +265,102 @@ std::wstring commandLine(const std::vector<std::string>& args) {
 // ends-zanto PROGRAM [ARGS...]: with Zanto running, runs PROGRAM (an installer or an
 // uninstaller) and sees the running Zanto end as by its Exit command: exit code 0, its
 // icon gone. Also reports whether a new Zanto runs afterwards.
-int cmdEndsZanto(const std::vector<std::string>& args) {
+int CmdEndsZanto(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  HWND tray = trayWindow();
-  if (!tray) return fail("no Zanto running to begin with");
-  const DWORD pid = processOf(tray);
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no Zanto running to begin with");
+  const DWORD pid = ProcessOf(tray);
   Handle zanto(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-  if (!zanto) return fail("cannot open the running Zanto");
+  if (!zanto) return Fail("cannot open the running Zanto");
   std::printf("Zanto runs as process %lu\n", static_cast<unsigned long>(pid));
   DWORD code = 0;
-  if (!runAndWait(commandLine(args), code)) return fail("cannot run " + args[0]);
+  if (!RunAndWait(CommandLine(args), code)) return Fail("cannot run " + args[0]);
   std::printf("%s ended with exit code %lu\n", args[0].c_str(), static_cast<unsigned long>(code));
-  if (code != 0) return fail("it failed");
+  if (code != 0) return Fail("it failed");
   // An uninstaller goes on from a copy of itself; give it the time.
   if (WaitForSingleObject(zanto.get(), 30000) != WAIT_OBJECT_0)
-    return fail("the running Zanto did not end");
+    return Fail("the running Zanto did not end");
   DWORD zantoCode = 1;
   GetExitCodeProcess(zanto.get(), &zantoCode);
   std::printf("the running Zanto ended with exit code %lu\n",
               static_cast<unsigned long>(zantoCode));
-  if (iconPresent(tray)) return fail("the shell still has its icon");
+  if (IconPresent(tray)) return Fail("the shell still has its icon");
   std::printf("its icon is gone\n");
-  if (zantoCode != 0) return fail("it did not end as by Exit");
+  if (zantoCode != 0) return Fail("it did not end as by Exit");
   HWND next = nullptr;
   const bool again =
-      waitUntil([&] { return (next = trayWindow()) != nullptr && processOf(next) != pid; }, 3000);
+      WaitUntil([&] { return (next = TrayWindow()) != nullptr && ProcessOf(next) != pid; }, 3000);
   std::printf(again ? "a new Zanto runs (process %lu)\n" : "no Zanto runs now\n",
-              static_cast<unsigned long>(again ? processOf(next) : 0));
+              static_cast<unsigned long>(again ? ProcessOf(next) : 0));
   return 0;
 }
 
 // run PROGRAM [ARGS...]: runs it and waits; fails unless it exits with 0.
-int cmdRun(const std::vector<std::string>& args) {
+int CmdRun(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
   DWORD code = 0;
-  if (!runAndWait(commandLine(args), code)) return fail("cannot run " + args[0]);
+  if (!RunAndWait(CommandLine(args), code)) return Fail("cannot run " + args[0]);
   std::printf("%s ended with exit code %lu\n", args[0].c_str(), static_cast<unsigned long>(code));
-  return code == 0 ? 0 : fail("it failed");
+  return code == 0 ? 0 : Fail("it failed");
 }
 
 // start PROGRAM [ARGS...]: starts it and goes (an interactive installer, driven by `press`).
-int cmdStart(const std::vector<std::string>& args) {
+int CmdStart(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
-  Handle process(startCommandLine(commandLine(args)));
-  if (!process) return fail("cannot start " + args[0]);
+  Handle process(StartCommandLine(CommandLine(args)));
+  if (!process) return Fail("cannot start " + args[0]);
   std::printf("started %s\n", args[0].c_str());
   return 0;
 }
 
 // Waits for the window that shows args[0] (args[1..2]: --timeout MS), and prints it.
-int showWindow(const std::vector<std::string>& args, bool front) {
+int ShowProbedWindow(const std::vector<std::string>& args, bool front) {
   if (args.empty()) return 2;
   const DWORD timeout = args.size() > 2 && args[1] == "--timeout"
                             ? static_cast<DWORD>(std::atol(args[2].c_str()))
                             : 20000;
   HWND window = nullptr;
-  if (!waitUntil([&] { return (window = windowShowing(Wide(args[0]))) != nullptr; }, timeout))
-    return fail("no window shows \"" + args[0] + "\"");
-  if (front && !waitUntil(
+  if (!WaitUntil([&] { return (window = WindowShowing(Wide(args[0]))) != nullptr; }, timeout))
+    return Fail("no window shows \"" + args[0] + "\"");
+  if (front && !WaitUntil(
                    [&] {
                      SetForegroundWindow(window);
                      return GetForegroundWindow() == window;
                    },
                    2000))
-    return fail("cannot make it the active window");
+    return Fail("cannot make it the active window");
   RECT r{};
   GetWindowRect(window, &r);
   std::printf("rect=%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-  for (const std::wstring& text : shownTexts(window)) std::printf("| %s\n", Utf8(text).c_str());
+  for (const std::wstring& text : ShownTexts(window)) std::printf("| %s\n", Utf8(text).c_str());
   return 0;
 }
 
 // window TEXT [--timeout MS]: waits for a visible window that shows TEXT; prints where it is
 // on the desktop (WxH+X+Y) and its texts.
-int cmdWindow(const std::vector<std::string>& args) {
-  return showWindow(args, false);
+int CmdWindow(const std::vector<std::string>& args) {
+  return ShowProbedWindow(args, false);
 }
 
 // front TEXT [--timeout MS]: as window, and makes it the active window, as it is for a user
 // who just clicked in it.
-int cmdFront(const std::vector<std::string>& args) {
-  return showWindow(args, true);
+int CmdFront(const std::vector<std::string>& args) {
+  return ShowProbedWindow(args, true);
 }
 
 // press TEXT BUTTON: in the window that shows TEXT, presses the enabled button BUTTON (its
 // caption as a user reads it: "Next >", "Install", "No").
-int cmdPress(const std::vector<std::string>& args) {
+int CmdPress(const std::vector<std::string>& args) {
   if (args.size() != 2) return 2;
   HWND window = nullptr;
   HWND button = nullptr;
-  const bool found = waitUntil(
+  const bool found = WaitUntil(
       [&] {
-        window = windowShowing(Wide(args[0]));
+        window = WindowShowing(Wide(args[0]));
         if (!window) return false;
-        for (HWND w : childWindows(window))
-          if (className(w) == L"Button" && IsWindowVisible(w) && IsWindowEnabled(w) &&
-              readable(windowText(w)) == Wide(args[1])) {
+        for (HWND w : ChildWindows(window))
+          if (ClassName(w) == L"Button" && IsWindowVisible(w) && IsWindowEnabled(w) &&
+              Readable(WindowText(w)) == Wide(args[1])) {
             button = w;
             return true;
           }
@@ -368,7 +368,7 @@ int cmdPress(const std::vector<std::string>& args) {
       },
       20000);
   if (!found)
-    return fail("no button \"" + args[1] + "\" in a window that shows \"" + args[0] + "\"");
+    return Fail("no button \"" + args[1] + "\" in a window that shows \"" + args[0] + "\"");
   // As a click does: the button tells its parent.
   PostMessageW(GetParent(button), WM_COMMAND,
                MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(button)), BN_CLICKED),
@@ -378,28 +378,28 @@ int cmdPress(const std::vector<std::string>& args) {
 }
 
 // gone TEXT [--timeout MS]: waits until no visible window shows TEXT.
-int cmdGone(const std::vector<std::string>& args) {
+int CmdGone(const std::vector<std::string>& args) {
   if (args.empty()) return 2;
   const DWORD timeout = args.size() > 2 && args[1] == "--timeout"
                             ? static_cast<DWORD>(std::atol(args[2].c_str()))
                             : 30000;
-  if (!waitUntil([&] { return windowShowing(Wide(args[0])) == nullptr; }, timeout))
-    return fail("a window still shows \"" + args[0] + "\"");
+  if (!WaitUntil([&] { return WindowShowing(Wide(args[0])) == nullptr; }, timeout))
+    return Fail("a window still shows \"" + args[0] + "\"");
   std::printf("no window shows \"%s\"\n", args[0].c_str());
   return 0;
 }
 
 // shortcut LNK: what the shortcut starts, as the shell reads it.
-int cmdShortcut(const std::vector<std::string>& args) {
+int CmdShortcut(const std::vector<std::string>& args) {
   if (args.size() != 1) return 2;
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return fail("no COM");
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail("no COM");
   std::string target, icon;
   int iconIndex = 0;
   {
     IShellLinkW* link = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
-      return fail("no shell link object");
+      return Fail("no shell link object");
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
       if (SUCCEEDED(file->Load(Wide(args[0]).c_str(), STGM_READ))) {
@@ -413,7 +413,7 @@ int cmdShortcut(const std::vector<std::string>& args) {
     link->Release();
   }
   CoUninitialize();
-  if (target.empty()) return fail("cannot read the shortcut " + args[0]);
+  if (target.empty()) return Fail("cannot read the shortcut " + args[0]);
   std::printf("target=%s\nicon=%s,%d\n", target.c_str(), icon.c_str(), iconIndex);
   return 0;
 }
@@ -428,10 +428,10 @@ int wmain(int argc, wchar_t** wideArgs) {
     return 2;
   }
   const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
-      {"reg", cmdReg},     {"run-entry", cmdRunEntry}, {"ends-zanto", cmdEndsZanto},
-      {"run", cmdRun},     {"start", cmdStart},        {"window", cmdWindow},
-      {"press", cmdPress}, {"gone", cmdGone},          {"shortcut", cmdShortcut},
-      {"front", cmdFront},
+      {"reg", CmdReg},     {"run-entry", CmdRunEntry}, {"ends-zanto", CmdEndsZanto},
+      {"run", CmdRun},     {"start", CmdStart},        {"window", CmdWindow},
+      {"press", CmdPress}, {"gone", CmdGone},          {"shortcut", CmdShortcut},
+      {"front", CmdFront},
   };
   const auto command = commands.find(args[1]);
   if (command == commands.end()) {

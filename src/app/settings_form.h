@@ -47,7 +47,7 @@ class TfrmSettings : public TForm {
   bool ExitRequested = false;
   std::unique_ptr<TQuoteDeck> QuoteDeck;
 
-  const QuoteList& Quotes() const { return quotes_; }
+  const TQuoteList& Quotes() const { return quotes_; }
 
   // Handlers.
   void FormCreate();
@@ -71,7 +71,7 @@ class TfrmSettings : public TForm {
   void EndSession(bool ending) override;
 
  private:
-  QuoteList quotes_;
+  TQuoteList quotes_;
 };
 
 }  // namespace zanto

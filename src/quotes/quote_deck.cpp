@@ -10,7 +10,7 @@ namespace zanto {
 
 namespace {
 [[noreturn]] void OutOfBounds(std::size_t index) {
-  throw EListError(formatMessage("List index out of bounds (%d)", static_cast<int>(index)));
+  throw EListError(Formatted("List index out of bounds (%d)", static_cast<int>(index)));
 }
 
 void Prefetch(const std::uint32_t* entry) {
@@ -28,7 +28,7 @@ std::uint32_t TQuoteDeck::At(std::size_t index) const {
   return positions_[front_ + index];
 }
 
-void TQuoteDeck::Refill(std::size_t quoteCount, RandomSource& random) {
+void TQuoteDeck::Refill(std::size_t quoteCount, TRandomSource& random) {
   if (Empty()) {
     positions_.clear();
     front_ = 0;
@@ -41,7 +41,7 @@ void TQuoteDeck::Refill(std::size_t quoteCount, RandomSource& random) {
   Shuffle(random);
 }
 
-void TQuoteDeck::Shuffle(RandomSource& random) {
+void TQuoteDeck::Shuffle(TRandomSource& random) {
   const std::size_t n = Count();
   if (n == 0) return;
   std::uint32_t* deck = positions_.data() + front_;
@@ -52,7 +52,7 @@ void TQuoteDeck::Shuffle(RandomSource& random) {
   // nearest caches, and each exchange would wait for its two entries. The exchanges are
   // the same draws in the same order.
   constexpr std::uint64_t kAhead = 32;
-  RandomSource ahead = random;
+  TRandomSource ahead = random;
   for (std::uint64_t i = 0; i < 2 * kAhead; ++i) ahead.Below(count);
   for (std::uint64_t i = 0; i < passes; ++i) {
     if (i + kAhead < passes) {

@@ -16,9 +16,9 @@ class TQuoteDeck {
   std::size_t Count() const { return positions_.size() - front_; }
   std::uint32_t At(std::size_t index) const;  // 0 is the front
   // Appends every quote-list position in order and shuffles the deck.
-  void Refill(std::size_t quoteCount, RandomSource& random);
+  void Refill(std::size_t quoteCount, TRandomSource& random);
   // Twice the count plus one random exchanges: the order this exact sequence of draws gives.
-  void Shuffle(RandomSource& random);
+  void Shuffle(TRandomSource& random);
   // Takes the front position off the deck.
   std::uint32_t TakeFront();
 

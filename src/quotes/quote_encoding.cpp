@@ -23,31 +23,31 @@ std::uint64_t Word(const char* at) {
 
 }  // namespace
 
-QuotesFileKind MarkedKind(std::string_view bytes) {
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) return QuotesFileKind::Utf8WithMark;
-  if (StartsWith(bytes, "\xFF\xFE")) return QuotesFileKind::Utf16Le;
-  if (StartsWith(bytes, "\xFE\xFF")) return QuotesFileKind::Utf16Be;
-  return QuotesFileKind::Ansi;
+TFileEncoding MarkedKind(std::string_view bytes) {
+  if (StartsWith(bytes, "\xEF\xBB\xBF")) return TFileEncoding::feUtf8WithMark;
+  if (StartsWith(bytes, "\xFF\xFE")) return TFileEncoding::feUtf16Le;
+  if (StartsWith(bytes, "\xFE\xFF")) return TFileEncoding::feUtf16Be;
+  return TFileEncoding::feAnsi;
 }
 
-QuotesFileKind ClassifyQuotesFile(std::string_view bytes) {
-  if (const QuotesFileKind marked = MarkedKind(bytes); marked != QuotesFileKind::Ansi)
+TFileEncoding ClassifyQuotesFile(std::string_view bytes) {
+  if (const TFileEncoding marked = MarkedKind(bytes); marked != TFileEncoding::feAnsi)
     return marked;
   const std::size_t high = FirstHighByte(bytes);
   // Plain ASCII stays 8-bit text: the same bytes either way, and the same record as always.
-  if (high == bytes.size()) return QuotesFileKind::Ansi;
-  return IsValidUtf8From(bytes, high) ? QuotesFileKind::Utf8 : QuotesFileKind::Ansi;
+  if (high == bytes.size()) return TFileEncoding::feAnsi;
+  return IsValidUtf8From(bytes, high) ? TFileEncoding::feUtf8 : TFileEncoding::feAnsi;
 }
 
-std::size_t MarkLength(QuotesFileKind kind) {
+std::size_t MarkLength(TFileEncoding kind) {
   switch (kind) {
-    case QuotesFileKind::Utf8WithMark:
+    case TFileEncoding::feUtf8WithMark:
       return 3;
-    case QuotesFileKind::Utf16Le:
-    case QuotesFileKind::Utf16Be:
+    case TFileEncoding::feUtf16Le:
+    case TFileEncoding::feUtf16Be:
       return 2;
-    case QuotesFileKind::Ansi:
-    case QuotesFileKind::Utf8:
+    case TFileEncoding::feAnsi:
+    case TFileEncoding::feUtf8:
       break;
   }
   return 0;

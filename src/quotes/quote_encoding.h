@@ -9,21 +9,21 @@
 
 namespace zanto {
 
-enum class QuotesFileKind {
-  Ansi,          // anything else: 8-bit text, every byte as it is
-  Utf8,          // valid UTF-8 from the first byte to the last, holding a byte of 0x80 or more
-  Utf8WithMark,  // begins with the UTF-8 byte-order mark (EF BB BF)
-  Utf16Le,       // begins with FF FE
-  Utf16Be,       // begins with FE FF
+enum class TFileEncoding {
+  feAnsi,          // anything else: 8-bit text, every byte as it is
+  feUtf8,          // valid UTF-8 from the first byte to the last, holding a byte of 0x80 or more
+  feUtf8WithMark,  // begins with the UTF-8 byte-order mark (EF BB BF)
+  feUtf16Le,       // begins with FF FE
+  feUtf16Be,       // begins with FE FF
 };
 
-QuotesFileKind ClassifyQuotesFile(std::string_view bytes);
+TFileEncoding ClassifyQuotesFile(std::string_view bytes);
 
-// The kind a byte-order mark at the start says; Ansi where there is none.
-QuotesFileKind MarkedKind(std::string_view bytes);
+// The encoding a byte-order mark at the start says; feAnsi where there is none.
+TFileEncoding MarkedKind(std::string_view bytes);
 
 // How many bytes of the mark the kind of file begins with (never part of a quote).
-std::size_t MarkLength(QuotesFileKind kind);
+std::size_t MarkLength(TFileEncoding kind);
 
 // Where the first byte of 0x80 or more is; the size when there is none.
 std::size_t FirstHighByte(std::string_view bytes);

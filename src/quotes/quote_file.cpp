@@ -16,21 +16,21 @@ bool QuotesFileExists(platform::Files& files, const std::string& path) {
   return stamp && !stamp->directory && stamp->localYear >= 1980 && stamp->localYear <= 2107;
 }
 
-QuoteList LoadQuoteList(platform::Files& files) {
+TQuoteList LoadQuoteList(platform::Files& files) {
   std::string path = files.userQuotesPath();
   if (path.empty() || !QuotesFileExists(files, path))
     path = QuotesFilePath(files.executablePath(), files.pathDelimiters());
-  if (!QuotesFileExists(files, path)) return QuoteList::Single(kQuotesNotFound);
+  if (!QuotesFileExists(files, path)) return TQuoteList::Single(kQuotesNotFound);
   // Cut into lines as it is read, each piece while it is fresh.
-  QuoteListBuilder builder;
+  TQuoteListBuilder builder;
   switch (files.readFileDenyWriters(path, builder)) {
     case platform::ReadResult::Ok:
       break;
     case platform::ReadResult::CannotOpen:
-      throw EFOpenError(formatMessage("Cannot open file %s", path.c_str()));
+      throw EFOpenError(Formatted("Cannot open file %s", path.c_str()));
     case platform::ReadResult::CannotRead:
       // Never hand on text that was only partly read.
-      throw EReadError(formatMessage("Cannot read file %s", path.c_str()));
+      throw EReadError(Formatted("Cannot read file %s", path.c_str()));
   }
   return builder.Finish();
 }

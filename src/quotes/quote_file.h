@@ -22,6 +22,6 @@ bool QuotesFileExists(platform::Files& files, const std::string& path);
 // The quote list from the user's own quotes file where the desktop has one and it is there,
 // else from the file beside the executable. Raises "Cannot open file %s" when
 // the file is there but cannot be opened, "Cannot read file %s" when reading it fails.
-QuoteList LoadQuoteList(platform::Files& files);
+TQuoteList LoadQuoteList(platform::Files& files);
 
 }  // namespace zanto

@@ -46,7 +46,7 @@ namespace {
 // The bytes of one block of 64 that matter to the cutting, one bit for each: the line breaks
 // and the NUL that ends the text. The text is looked at once, a block at a time; whatever else
 // has to be learnt from every byte belongs here too, so that it costs no second pass.
-struct BlockBits {
+struct TBlockBits {
   std::uint64_t cr = 0;
   std::uint64_t lf = 0;
   std::uint64_t nul = 0;
@@ -55,8 +55,8 @@ struct BlockBits {
 
 // The first `n` (at most 64) bytes, one at a time: the end of the text, and where nothing
 // faster is to be had.
-BlockBits ClassifyBytes(const char* data, std::size_t n) {
-  BlockBits bits;
+TBlockBits ClassifyBytes(const char* data, std::size_t n) {
+  TBlockBits bits;
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t bit = std::uint64_t{1} << i;
     if (data[i] == '\r') bits.cr |= bit;
@@ -69,11 +69,11 @@ BlockBits ClassifyBytes(const char* data, std::size_t n) {
 
 // Whole blocks, with what every processor of its kind has.
 #if defined(__SSE2__)
-inline BlockBits Classify64Baseline(const char* data) {
+inline TBlockBits Classify64Baseline(const char* data) {
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i nul = _mm_setzero_si128();
-  BlockBits bits;
+  TBlockBits bits;
   __m128i anyNul = _mm_setzero_si128();
   for (int i = 0; i < 4; ++i) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
@@ -92,19 +92,19 @@ inline BlockBits Classify64Baseline(const char* data) {
   return bits;
 }
 #else
-inline BlockBits Classify64Baseline(const char* data) {
+inline TBlockBits Classify64Baseline(const char* data) {
   return ClassifyBytes(data, 64);
 }
 #endif
 
 #if ZANTO_SCAN_DISPATCH
-[[gnu::target("avx2")]] inline BlockBits Classify64Avx2(const char* data) {
+[[gnu::target("avx2")]] inline TBlockBits Classify64Avx2(const char* data) {
   const __m256i cr = _mm256_set1_epi8('\r');
   const __m256i lf = _mm256_set1_epi8('\n');
   const __m256i nul = _mm256_setzero_si256();
   const __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
   const __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
-  BlockBits bits;
+  TBlockBits bits;
   bits.cr =
       static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, cr))) |
       std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, cr)))}
@@ -120,9 +120,9 @@ inline BlockBits Classify64Baseline(const char* data) {
   return bits;
 }
 
-[[gnu::target("avx512bw")]] inline BlockBits Classify64Avx512(const char* data) {
+[[gnu::target("avx512bw")]] inline TBlockBits Classify64Avx512(const char* data) {
   const __m512i v = _mm512_loadu_si512(data);
-  BlockBits bits;
+  TBlockBits bits;
   bits.cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
   bits.lf = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
   bits.nul = _mm512_testn_epi8_mask(v, v);
@@ -131,7 +131,7 @@ inline BlockBits Classify64Baseline(const char* data) {
 }
 #endif
 
-using quote_scan::Scan;
+using Scan = TLineScan;
 
 // The first byte of 0x80 or more that the scan has seen, once.
 [[gnu::always_inline]] inline void NoteHigh(Scan& scan, std::uint64_t high) {
@@ -164,7 +164,7 @@ using quote_scan::Scan;
 // where the bits before it are those of the block before's last byte. Bit 64 is the next
 // block's, handed on; in a block of fewer than 64 bytes, bit n is the start after a break
 // at the very end.
-[[gnu::always_inline]] inline std::uint64_t LineStarts(Scan& scan, const BlockBits& bits) {
+[[gnu::always_inline]] inline std::uint64_t LineStarts(Scan& scan, const TBlockBits& bits) {
   const std::uint64_t starts =
       (bits.lf << 1 | scan.lfBefore) | ((bits.cr << 1 | scan.crBefore) & ~bits.lf);
   scan.lfBefore = bits.lf >> 63;
@@ -173,7 +173,7 @@ using quote_scan::Scan;
 }
 
 // The block holding the NUL that ends the text, or the text's last few bytes.
-void LastBlock(Scan& scan, BlockBits bits) {
+void LastBlock(Scan& scan, TBlockBits bits) {
   NoteHigh(scan, bits.high);
   std::uint64_t starts = LineStarts(scan, bits);
   if (bits.nul != 0) {
@@ -190,7 +190,7 @@ void LastBlock(Scan& scan, BlockBits bits) {
 
 // Whole blocks up to `limit`, with room for 64 starts a block, all in one segment; or up to
 // the block that holds a NUL, which is left to LastBlock.
-template <BlockBits (*Classify)(const char*)>
+template <TBlockBits (*Classify)(const char*)>
 [[gnu::always_inline]] inline void Blocks(Scan& scan, std::size_t limit) {
   Scan s = scan;  // a copy the compiler keeps in registers
   for (; s.block < limit; s.block += 64) {
@@ -199,7 +199,7 @@ template <BlockBits (*Classify)(const char*)>
 #if defined(__GNUC__)
     __builtin_prefetch(s.data + s.block + 4096);
 #endif
-    const BlockBits bits = Classify(s.data + s.block);
+    const TBlockBits bits = Classify(s.data + s.block);
     if (bits.nul != 0) break;
     NoteHigh(s, bits.high);
     s.entries += Emit(s.starts + s.entries, static_cast<std::uint32_t>(s.block & s.segmentMask),
@@ -224,11 +224,11 @@ void BlocksBaseline(Scan& scan, std::size_t limit) {
 
 }  // namespace
 
-QuoteList::QuoteList(QuoteList&& other) noexcept {
+TQuoteList::TQuoteList(TQuoteList&& other) noexcept {
   *this = std::move(other);
 }
 
-QuoteList& QuoteList::operator=(QuoteList&& other) noexcept {
+TQuoteList& TQuoteList::operator=(TQuoteList&& other) noexcept {
   text_ = std::move(other.text_);
   size_ = std::exchange(other.size_, 0);
   encoding_ = other.encoding_;
@@ -240,7 +240,7 @@ QuoteList& QuoteList::operator=(QuoteList&& other) noexcept {
   return *this;
 }
 
-void QuoteList::Reserve(std::size_t capacity) {
+void TQuoteList::Reserve(std::size_t capacity) {
   auto grown = std::make_unique_for_overwrite<std::uint32_t[]>(capacity);
   AdviseLargePages(grown.get(), capacity * sizeof(std::uint32_t));
   if (entries_ > 0) std::memcpy(grown.get(), starts_.get(), entries_ * sizeof(std::uint32_t));
@@ -248,7 +248,7 @@ void QuoteList::Reserve(std::size_t capacity) {
   capacity_ = capacity;
 }
 
-void QuoteList::Append(std::size_t at) {
+void TQuoteList::Append(std::size_t at) {
   while ((static_cast<std::uint64_t>(at) >> segmentBits_) > segmentStarts_.size())
     segmentStarts_.push_back(entries_);
   if (entries_ == capacity_) Reserve(2 * capacity_ + 2);
@@ -259,7 +259,7 @@ void QuoteList::Append(std::size_t at) {
 namespace {
 
 // Hands `bytes` to the builder in pieces of at most `piece` bytes, as reads would.
-void Feed(QuoteListBuilder& builder, std::string_view bytes, std::size_t piece) {
+void Feed(TQuoteListBuilder& builder, std::string_view bytes, std::size_t piece) {
   for (std::size_t at = 0; at < bytes.size();) {
     const std::span<char> room = builder.Room(std::min(piece, bytes.size() - at));
     std::memcpy(room.data(), bytes.data() + at, room.size());
@@ -270,24 +270,24 @@ void Feed(QuoteListBuilder& builder, std::string_view bytes, std::size_t piece) 
 
 }  // namespace
 
-QuoteList QuoteList::FromFileBytes(std::string_view bytes) {
-  QuoteListBuilder builder;
+TQuoteList TQuoteList::FromFileBytes(std::string_view bytes) {
+  TQuoteListBuilder builder;
   builder.Expect(bytes.size());
   Feed(builder, bytes, bytes.size());
   return builder.Finish();
 }
 
-QuoteList QuoteList::FromFileBytesForTest(std::string_view bytes, unsigned segmentBits,
-                                          unsigned vectorBits) {
-  QuoteListBuilder builder(segmentBits, vectorBits);
+TQuoteList TQuoteList::FromFileBytesForTest(std::string_view bytes, unsigned segmentBits,
+                                            unsigned vectorBits) {
+  TQuoteListBuilder builder(segmentBits, vectorBits);
   // In pieces of odd sizes, as reads may come: the scan goes on where the last piece ended.
   for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 + 1)
     Feed(builder, bytes.substr(at, piece), piece);
   return builder.Cut(platform::TextEncoding::Ansi);
 }
 
-QuoteList QuoteList::Single(std::string_view quote) {
-  QuoteList list;
+TQuoteList TQuoteList::Single(std::string_view quote) {
+  TQuoteList list;
   list.text_ = std::make_unique_for_overwrite<char[]>(quote.size() + 1);
   std::memcpy(list.text_.get(), quote.data(), quote.size());
   list.size_ = quote.size();
@@ -297,7 +297,7 @@ QuoteList QuoteList::Single(std::string_view quote) {
   return list;
 }
 
-std::size_t QuoteList::Start(std::size_t entry) const {
+std::size_t TQuoteList::Start(std::size_t entry) const {
   const std::size_t segment =
       segmentStarts_.empty()
           ? 0
@@ -307,7 +307,7 @@ std::size_t QuoteList::Start(std::size_t entry) const {
   return (segment << segmentBits_) + starts_[entry];
 }
 
-std::string_view QuoteList::operator[](std::size_t index) const {
+std::string_view TQuoteList::operator[](std::size_t index) const {
   const std::size_t begin = Start(index);
   std::size_t end = Start(index + 1);
   const char* text = text_.get();
@@ -319,7 +319,7 @@ std::string_view QuoteList::operator[](std::size_t index) const {
 
 // --- The builder --------------------------------------------------------------------------
 
-QuoteListBuilder::QuoteListBuilder(unsigned segmentBits, unsigned vectorBits)
+TQuoteListBuilder::TQuoteListBuilder(unsigned segmentBits, unsigned vectorBits)
     : vectorBits_(vectorBits) {
   list_.segmentBits_ = std::clamp(segmentBits, 6u, 32u);
   nextSegment_ = std::uint64_t{1} << list_.segmentBits_;
@@ -333,7 +333,7 @@ QuoteListBuilder::QuoteListBuilder(unsigned segmentBits, unsigned vectorBits)
 #endif
 }
 
-void QuoteListBuilder::MakeRoom(std::size_t capacity) {
+void TQuoteListBuilder::MakeRoom(std::size_t capacity) {
   auto grown = std::make_unique_for_overwrite<char[]>(capacity);
   AdviseLargePages(grown.get(), capacity);
   if (list_.size_ > 0) std::memcpy(grown.get(), list_.text_.get(), list_.size_);
@@ -342,7 +342,7 @@ void QuoteListBuilder::MakeRoom(std::size_t capacity) {
   scan_.data = list_.text_.get();
 }
 
-void QuoteListBuilder::Expect(std::size_t bytes) {
+void TQuoteListBuilder::Expect(std::size_t bytes) {
   // The whole file at once, and a little over, where the last read finds its end; room for
   // a line every 64 bytes, which holds most quote files whole (pages never written are never
   // resident, and a text of shorter lines makes the room grow as the lines so far say).
@@ -350,13 +350,13 @@ void QuoteListBuilder::Expect(std::size_t bytes) {
   if (bytes / 64 + 128 > list_.capacity_) list_.Reserve(bytes / 64 + 128);
 }
 
-std::span<char> QuoteListBuilder::Room(std::size_t bytes) {
+std::span<char> TQuoteListBuilder::Room(std::size_t bytes) {
   if (room_ == list_.size_)
     MakeRoom(std::max(2 * room_, list_.size_ + std::max<std::size_t>(bytes, 4096)));
   return {list_.text_.get() + list_.size_, std::min(bytes, room_ - list_.size_)};
 }
 
-void QuoteListBuilder::Filled(std::size_t bytes) {
+void TQuoteListBuilder::Filled(std::size_t bytes) {
   if (bytes == 0) return;
   if (list_.size_ == 0) {
     if (list_.capacity_ < 128) list_.Reserve(128);
@@ -368,7 +368,7 @@ void QuoteListBuilder::Filled(std::size_t bytes) {
   if (scan_.end == SIZE_MAX) ScanBlocks(list_.size_ & ~std::size_t{63});
 }
 
-void QuoteListBuilder::ScanBlocks(std::size_t limit) {
+void TQuoteListBuilder::ScanBlocks(std::size_t limit) {
   const std::uint64_t segment = std::uint64_t{1} << list_.segmentBits_;
   scan_.starts = list_.starts_.get();
   while (scan_.block < limit && scan_.end == SIZE_MAX) {
@@ -397,7 +397,7 @@ void QuoteListBuilder::ScanBlocks(std::size_t limit) {
   list_.entries_ = scan_.entries;
 }
 
-QuoteList QuoteListBuilder::Cut(platform::TextEncoding encoding) {
+TQuoteList TQuoteListBuilder::Cut(platform::TextEncoding encoding) {
   list_.encoding_ = encoding;
   const std::size_t size = list_.size_;
   if (size == 0) return std::move(list_);
@@ -437,25 +437,25 @@ QuoteList QuoteListBuilder::Cut(platform::TextEncoding encoding) {
   return std::move(list_);
 }
 
-QuoteList QuoteListBuilder::Finish() {
+TQuoteList TQuoteListBuilder::Finish() {
   using platform::TextEncoding;
   const std::string_view bytes(list_.text_.get(), list_.size_);
   const auto cutText = [this](std::string_view text) {
-    QuoteListBuilder utf8(list_.segmentBits_, vectorBits_);
+    TQuoteListBuilder utf8(list_.segmentBits_, vectorBits_);
     utf8.Expect(text.size());
     Feed(utf8, text, text.size());
     return utf8.Cut(TextEncoding::Utf8);
   };
-  const QuotesFileKind kind = MarkedKind(bytes);
+  const TFileEncoding kind = MarkedKind(bytes);
   switch (kind) {
-    case QuotesFileKind::Utf16Le:
-    case QuotesFileKind::Utf16Be:
+    case TFileEncoding::feUtf16Le:
+    case TFileEncoding::feUtf16Be:
       return cutText(
-          Utf8FromUtf16Text(bytes.substr(MarkLength(kind)), kind == QuotesFileKind::Utf16Be));
-    case QuotesFileKind::Utf8WithMark: {
+          Utf8FromUtf16Text(bytes.substr(MarkLength(kind)), kind == TFileEncoding::feUtf16Be));
+    case TFileEncoding::feUtf8WithMark: {
       if (!IsValidUtf8From(bytes, MarkLength(kind)))
         return cutText(RepairedUtf8(bytes.substr(MarkLength(kind))));
-      QuoteList list = Cut(TextEncoding::Utf8);
+      TQuoteList list = Cut(TextEncoding::Utf8);
       // The mark is no quote's text: the first line begins after it, and a mark alone is
       // a file of no quotes.
       if (list.size_ <= MarkLength(kind)) {
@@ -466,8 +466,8 @@ QuoteList QuoteListBuilder::Finish() {
       }
       return list;
     }
-    case QuotesFileKind::Ansi:
-    case QuotesFileKind::Utf8:
+    case TFileEncoding::feAnsi:
+    case TFileEncoding::feUtf8:
       break;
   }
   // The scan has seen the whole blocks up to the first NUL; the rest counts too.

@@ -21,23 +21,23 @@ namespace zanto {
 // where there is no such thing, and for buffers too small to hold a large page.
 void AdviseLargePages(void* data, std::size_t bytes);
 
-class QuoteList {
+class TQuoteList {
  public:
-  QuoteList() = default;
+  TQuoteList() = default;
   // A list moved from is empty.
-  QuoteList(QuoteList&& other) noexcept;
-  QuoteList& operator=(QuoteList&& other) noexcept;
+  TQuoteList(TQuoteList&& other) noexcept;
+  TQuoteList& operator=(TQuoteList&& other) noexcept;
   // Cuts a quotes file's bytes into lines: at CR LF, a lone LF and a lone CR; a break at the
   // very end makes no extra line; a NUL (a U+0000) ends the text. An 8-bit file's lines are
   // kept unchanged; a Unicode one's are kept as UTF-8, without its byte-order mark, with
   // U+FFFD for what is malformed (quote_encoding.h says which file is which).
-  static QuoteList FromFileBytes(std::string_view bytes);
+  static TQuoteList FromFileBytes(std::string_view bytes);
   // For tests, the same cut with the offsets counted in segments of 2^segmentBits bytes (6 to
   // 32) instead of 4 GiB, which shows what otherwise only a text of over 4 GiB does; and with
   // the scan held to vectors of `vectorBits` (128, 256 or 512) where the processor has wider.
-  static QuoteList FromFileBytesForTest(std::string_view bytes, unsigned segmentBits,
-                                        unsigned vectorBits);
-  static QuoteList Single(std::string_view quote);
+  static TQuoteList FromFileBytesForTest(std::string_view bytes, unsigned segmentBits,
+                                         unsigned vectorBits);
+  static TQuoteList Single(std::string_view quote);
 
   std::size_t Count() const { return entries_ == 0 ? 0 : entries_ - 1; }
   bool Empty() const { return Count() == 0; }
@@ -50,7 +50,7 @@ class QuoteList {
   }
 
  private:
-  friend class QuoteListBuilder;
+  friend class TQuoteListBuilder;
   std::size_t Start(std::size_t entry) const;
   void Reserve(std::size_t capacity);
   // A line start anywhere in the text; the scan appends its own in bulk.
@@ -72,10 +72,8 @@ class QuoteList {
   std::vector<std::size_t> segmentStarts_;
 };
 
-namespace quote_scan {
-
 // The line scan's state from one block of 64 bytes to the next.
-struct Scan {
+struct TLineScan {
   const char* data = nullptr;
   std::size_t block = 0;       // the next block of 64 to look at
   std::size_t end = SIZE_MAX;  // where the text ends: at the first NUL; SIZE_MAX: none yet
@@ -87,16 +85,15 @@ struct Scan {
   std::size_t firstHigh = SIZE_MAX;  // the first byte of 0x80 or more; SIZE_MAX: none yet
 };
 
-using Blocks = void (*)(Scan& scan, std::size_t limit);
-
-}  // namespace quote_scan
+// The scan of the whole blocks up to a limit, on the widest vectors the processor has.
+using TScanBlocks = void (*)(TLineScan& scan, std::size_t limit);
 
 // Makes the quote list of a quotes file as the file is read: each piece is cut into lines
 // while it is still in the processor's cache, into memory never cleared before, so that the
 // text is gone over once. The file's encoding is settled at the end, from what it holds.
-class QuoteListBuilder final : public platform::FileSink {
+class TQuoteListBuilder final : public platform::FileSink {
  public:
-  explicit QuoteListBuilder(unsigned segmentBits = 32, unsigned vectorBits = 512);
+  explicit TQuoteListBuilder(unsigned segmentBits = 32, unsigned vectorBits = 512);
 
   void Expect(std::size_t bytes) override;
   // Room never cleared: up to `bytes`, as much as is left of what was made, or more.
@@ -104,22 +101,22 @@ class QuoteListBuilder final : public platform::FileSink {
   void Filled(std::size_t bytes) override;
 
   // The list of everything read, in the encoding the file says it is in.
-  QuoteList Finish();
+  TQuoteList Finish();
 
  private:
-  friend class QuoteList;
+  friend class TQuoteList;
   // The list of everything read, taken as text of `encoding` whatever it looks like.
-  QuoteList Cut(platform::TextEncoding encoding);
+  TQuoteList Cut(platform::TextEncoding encoding);
   void MakeRoom(std::size_t capacity);
   // Cuts the whole blocks up to `limit`.
   void ScanBlocks(std::size_t limit);
 
   unsigned vectorBits_;
-  QuoteList list_;
+  TQuoteList list_;
   std::size_t room_ = 0;  // of the text
   std::uint64_t nextSegment_ = 0;
-  quote_scan::Scan scan_;
-  quote_scan::Blocks blocks_ = nullptr;
+  TLineScan scan_;
+  TScanBlocks blocks_ = nullptr;
 };
 
 }  // namespace zanto

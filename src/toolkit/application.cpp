@@ -58,11 +58,11 @@ bool TApplication::IsMinimized() const {
   return taskbar_ && taskbar_->isIconic();
 }
 
-void TApplication::HookMainWindow(MessageHook& hook) {
+void TApplication::HookMainWindow(TMessageHook& hook) {
   if (std::find(hooks_.begin(), hooks_.end(), &hook) == hooks_.end()) hooks_.push_back(&hook);
 }
 
-void TApplication::UnhookMainWindow(MessageHook& hook) {
+void TApplication::UnhookMainWindow(TMessageHook& hook) {
   hooks_.erase(std::remove(hooks_.begin(), hooks_.end(), &hook), hooks_.end());
 }
 
@@ -79,7 +79,7 @@ void TApplication::Terminate() {
 
 void TApplication::ShowErrorBox(const std::string& message) noexcept {
   try {
-    desktop_.windows.errorBox(title_, errorBoxText(message));
+    desktop_.windows.errorBox(title_, ErrorBoxText(message));
   } catch (...) {
     // Nothing is left to tell the user with; the loop goes on.
   }
@@ -103,8 +103,8 @@ std::optional<std::intptr_t> TApplication::handleMessage(std::uint32_t msg, std:
   std::optional<std::intptr_t> answer;
   Guard([&] {
     // A hook may unhook itself while it runs.
-    const std::vector<MessageHook*> hooks = hooks_;
-    for (MessageHook* hook : hooks)
+    const std::vector<TMessageHook*> hooks = hooks_;
+    for (TMessageHook* hook : hooks)
       if (hook->HookMessage(msg, wParam, lParam)) {
         answer = 0;
         return;

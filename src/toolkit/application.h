@@ -16,9 +16,9 @@ namespace zanto {
 class TForm;
 
 // Sees every message of the taskbar window before the application handles it.
-class MessageHook {
+class TMessageHook {
  public:
-  virtual ~MessageHook() = default;
+  virtual ~TMessageHook() = default;
   // True when the message has been handled and must go no further.
   virtual bool HookMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
@@ -36,7 +36,7 @@ class TApplication final : private platform::MessageHandler {
   platform::Timers& Timers() const { return desktop_.timers; }
   platform::Files& Files() const { return desktop_.files; }
   platform::ClockAndInput& Clock() const { return desktop_.clock; }
-  RandomSource& Random() { return random_; }
+  TRandomSource& Random() { return random_; }
 
   // Creates the taskbar window.
   void Initialize();
@@ -65,8 +65,8 @@ class TApplication final : private platform::MessageHandler {
   void Restore();
   bool IsMinimized() const;
 
-  void HookMainWindow(MessageHook& hook);
-  void UnhookMainWindow(MessageHook& hook);
+  void HookMainWindow(TMessageHook& hook);
+  void UnhookMainWindow(TMessageHook& hook);
 
   // Handles a message as the taskbar window would, at once.
   std::optional<std::intptr_t> Perform(std::uint32_t msg, std::uintptr_t wParam,
@@ -99,12 +99,12 @@ class TApplication final : private platform::MessageHandler {
   void AddForm(std::unique_ptr<TForm> form);
 
   platform::DesktopRoles desktop_;
-  RandomSource random_;
+  TRandomSource random_;
   std::string title_;
   std::unique_ptr<platform::TaskbarWindow> taskbar_;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* mainForm_ = nullptr;
-  std::vector<MessageHook*> hooks_;
+  std::vector<TMessageHook*> hooks_;
   bool terminated_ = false;
 };
 

@@ -15,7 +15,7 @@ TComponent::~TComponent() {
     TComponent* listener = freeNotifies_.back();
     freeNotifies_.pop_back();
     listener->RemoveFreeNotification(*this);
-    listener->Notification(*this, Operation::Remove);
+    listener->Notification(*this, TOperation::opRemove);
   }
 }
 
@@ -43,12 +43,12 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TComponent::Notification(TComponent&, Operation) {}
+void TComponent::Notification(TComponent&, TOperation) {}
 
 void TComponent::Insert(std::unique_ptr<TComponent> component) {
   TComponent& added = *component;
   components_.push_back(std::move(component));
-  Notification(added, Operation::Insert);
+  Notification(added, TOperation::opInsert);
 }
 
 std::unique_ptr<TComponent> TComponent::Remove(TComponent& component) {
@@ -57,8 +57,8 @@ std::unique_ptr<TComponent> TComponent::Remove(TComponent& component) {
   if (it == components_.end()) return nullptr;
   std::unique_ptr<TComponent> removed = std::move(*it);
   components_.erase(it);
-  Notification(component, Operation::Remove);
-  for (const auto& c : components_) c->Notification(component, Operation::Remove);
+  Notification(component, TOperation::opRemove);
+  for (const auto& c : components_) c->Notification(component, TOperation::opRemove);
   return removed;
 }
 

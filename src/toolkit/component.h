@@ -11,7 +11,7 @@ namespace zanto {
 
 class TApplication;
 
-enum class Operation { Insert, Remove };
+enum class TOperation { opInsert, opRemove };
 
 class TComponent {
  public:
@@ -50,7 +50,7 @@ class TComponent {
 
  protected:
   // Another component of the same owner is being inserted or removed.
-  virtual void Notification(TComponent& component, Operation operation);
+  virtual void Notification(TComponent& component, TOperation operation);
   // Frees every owned component, last first.
   void DestroyComponents();
 

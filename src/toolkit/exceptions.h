@@ -41,7 +41,7 @@ class EReadError : public Exception {
 
 // printf-style formatting of one message with one argument.
 template <class Arg>
-std::string formatMessage(const char* format, Arg arg) {
+std::string Formatted(const char* format, Arg arg) {
   const int size = std::snprintf(nullptr, 0, format, arg);
   if (size <= 0) return format;
   std::string text(static_cast<std::size_t>(size) + 1, '\0');
@@ -52,7 +52,7 @@ std::string formatMessage(const char* format, Arg arg) {
 
 // The text the standard error box shows for a failure's message: a full stop is added only
 // when the last character's code is above that of "." (so not after ".", "!" or ")").
-inline std::string errorBoxText(std::string_view message) {
+inline std::string ErrorBoxText(std::string_view message) {
   std::string text(message);
   if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
     text += '.';

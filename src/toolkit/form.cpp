@@ -34,7 +34,7 @@ TForm::TForm(TApplication& app, platform::FormDef def)
     control->BeginLoading();
     controls_.push_back(control);
   }
-  bounds_ = layout::arrange(def_, clientWidth_, clientHeight_);
+  bounds_ = layout::Arrange(def_, clientWidth_, clientHeight_);
   native_ = app_.Windows().createForm(def_, app_.Handle(), *this);
 }
 
@@ -88,7 +88,7 @@ void TForm::Close() {
 void TForm::SetClientSize(int width, int height) {
   clientWidth_ = width;
   clientHeight_ = height;
-  const std::vector<platform::Rect> bounds = layout::arrange(def_, width, height);
+  const std::vector<platform::Rect> bounds = layout::Arrange(def_, width, height);
   for (std::size_t i = 0; i < bounds.size(); ++i) {
     if (bounds[i] == bounds_[i]) continue;
     bounds_[i] = bounds[i];

@@ -12,7 +12,7 @@ using platform::Rect;
 
 namespace {
 
-int charWidth(char c, bool bold) {
+int CharWidth(char c, bool bold) {
   int w = 5;
   if (c == ' ')
     w = 3;
@@ -28,7 +28,7 @@ int charWidth(char c, bool bold) {
 }
 
 // One axis of the anchor rule: keep the near side, the far side, or both.
-void anchorAxis(bool nearSide, bool farSide, int delta, int& position, int& size) {
+void AnchorAxis(bool nearSide, bool farSide, int delta, int& position, int& size) {
   if (nearSide && farSide)
     size = std::max(0, size + delta);
   else if (farSide)
@@ -37,25 +37,25 @@ void anchorAxis(bool nearSide, bool farSide, int delta, int& position, int& size
 
 }  // namespace
 
-int textWidth(std::string_view text, const FontDef& font) {
+int TextWidth(std::string_view text, const FontDef& font) {
   int width = 0;
-  for (char c : text) width += charWidth(c, font.bold);
+  for (char c : text) width += CharWidth(c, font.bold);
   return width;
 }
 
-int lineHeight(const FontDef& font) {
+int LineHeight(const FontDef& font) {
   return std::abs(font.height) + 2;
 }
 
-int wrappedLines(std::string_view text, const FontDef& font, int width) {
+int WrappedLines(std::string_view text, const FontDef& font, int width) {
   int lines = 1;
   int used = 0;
   std::size_t pos = 0;
-  const int space = textWidth(" ", font);
+  const int space = TextWidth(" ", font);
   while (pos < text.size()) {
     std::size_t end = text.find(' ', pos);
     if (end == std::string_view::npos) end = text.size();
-    const int word = textWidth(text.substr(pos, end - pos), font);
+    const int word = TextWidth(text.substr(pos, end - pos), font);
     if (used > 0 && used + space + word > width) {
       ++lines;
       used = word;
@@ -67,7 +67,7 @@ int wrappedLines(std::string_view text, const FontDef& font, int width) {
   return lines;
 }
 
-std::vector<Rect> arrange(const FormDef& def, int clientWidth, int clientHeight) {
+std::vector<Rect> Arrange(const FormDef& def, int clientWidth, int clientHeight) {
   std::vector<Rect> out(def.controls.size());
   for (std::size_t i = 0; i < def.controls.size(); ++i) {
     const ControlDef& c = def.controls[i];
@@ -87,14 +87,14 @@ std::vector<Rect> arrange(const FormDef& def, int clientWidth, int clientHeight)
     if (c.alignClient) {
       r = {border, border, std::max(0, parentW - 2 * border), std::max(0, parentH - 2 * border)};
     } else {
-      anchorAxis(c.anchors & platform::akLeft, c.anchors & platform::akRight, parentW - designW,
+      AnchorAxis(c.anchors & platform::akLeft, c.anchors & platform::akRight, parentW - designW,
                  r.left, r.width);
-      anchorAxis(c.anchors & platform::akTop, c.anchors & platform::akBottom, parentH - designH,
+      AnchorAxis(c.anchors & platform::akTop, c.anchors & platform::akBottom, parentH - designH,
                  r.top, r.height);
     }
     if (c.kind == platform::ControlKind::Label && c.wordWrap && c.autoSize) {
       const FontDef& font = c.parentFont ? def.font : c.font;
-      r.height = wrappedLines(c.caption, font, r.width) * lineHeight(font);
+      r.height = WrappedLines(c.caption, font, r.width) * LineHeight(font);
     }
     out[i] = r;
   }

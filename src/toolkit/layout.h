@@ -12,13 +12,13 @@ namespace zanto::layout {
 
 // The width of a text in a control's font, in pixels at 96 dpi. Deliberately generous, so
 // that a height computed from it never cuts a line off on a real desktop.
-int textWidth(std::string_view text, const platform::FontDef& font);
+int TextWidth(std::string_view text, const platform::FontDef& font);
 // The number of lines a word-wrapped text takes in the given width.
-int wrappedLines(std::string_view text, const platform::FontDef& font, int width);
-int lineHeight(const platform::FontDef& font);
+int WrappedLines(std::string_view text, const platform::FontDef& font, int width);
+int LineHeight(const platform::FontDef& font);
 
 // The bounds of every control, relative to its parent, for a window client area.
-std::vector<platform::Rect> arrange(const platform::FormDef& def, int clientWidth,
+std::vector<platform::Rect> Arrange(const platform::FormDef& def, int clientWidth,
                                     int clientHeight);
 
 }  // namespace zanto::layout

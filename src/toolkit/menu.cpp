@@ -37,9 +37,9 @@ bool TPopupMenu::DispatchCommand(int command) {
   return true;
 }
 
-void TPopupMenu::Notification(TComponent& component, Operation operation) {
+void TPopupMenu::Notification(TComponent& component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation == Operation::Remove)
+  if (operation == TOperation::opRemove)
     items_.erase(std::remove(items_.begin(), items_.end(), &component), items_.end());
 }
 

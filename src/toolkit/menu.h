@@ -48,7 +48,7 @@ class TPopupMenu : public TComponent {
   bool DispatchCommand(int command);
 
  protected:
-  void Notification(TComponent& component, Operation operation) override;
+  void Notification(TComponent& component, TOperation operation) override;
 
  private:
   std::vector<TMenuItem*> items_;

@@ -6,7 +6,7 @@
 
 namespace zanto {
 
-class RandomSource {
+class TRandomSource {
  public:
   void Seed(std::uint32_t seed) { state_ = seed; }
   std::uint32_t State() const { return state_; }

@@ -26,7 +26,7 @@ class TStringList {
  private:
   std::size_t checked(int index) const {
     if (index < 0 || index >= Count())
-      throw EListError(formatMessage("List index out of bounds (%d)", index));
+      throw EListError(Formatted("List index out of bounds (%d)", index));
     return static_cast<std::size_t>(index);
   }
   std::vector<std::string> items_;

@@ -330,9 +330,9 @@ void TTrayIcon::SetDelay(std::uint32_t ms) {
   if (animated_) StartAnimation();
 }
 
-void TTrayIcon::Notification(TComponent& component, Operation operation) {
+void TTrayIcon::Notification(TComponent& component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation != Operation::Remove) return;
+  if (operation != TOperation::opRemove) return;
   if (&component == popupMenu_) popupMenu_ = nullptr;
   if (&component == dropDownMenu_) dropDownMenu_ = nullptr;
   if (&component == icons_) {

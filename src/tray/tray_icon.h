@@ -18,7 +18,7 @@
 
 namespace zanto {
 
-class TTrayIcon : public TComponent, private platform::MessageHandler, private MessageHook {
+class TTrayIcon : public TComponent, private platform::MessageHandler, private TMessageHook {
  public:
   using TMouseEvent = std::function<void(TTrayIcon&, TMouseButton, TShiftState, int x, int y)>;
   using TMouseMoveEvent = std::function<void(TTrayIcon&, TShiftState, int x, int y)>;
@@ -104,7 +104,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private M
   void Loaded() override;
 
  protected:
-  void Notification(TComponent& component, Operation operation) override;
+  void Notification(TComponent& component, TOperation operation) override;
 
  private:
   // Activation, icon and record (tray_icon.cpp).

@@ -64,7 +64,7 @@ TempDir::~TempDir() {
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   const std::string path = File(name);
-  platform::win32::KernelHandle file = platform::win32::ownFileHandle(
+  platform::win32::KernelHandle file = platform::win32::OwnFileHandle(
       CreateFileW(ExtendedLengthPath(Wide(path)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
@@ -83,7 +83,7 @@ void TempDir::SetYear(std::string_view name, int year) const {
   local.wHour = 12;
   SYSTEMTIME utc{};
   FILETIME when{};
-  platform::win32::KernelHandle file = platform::win32::ownFileHandle(
+  platform::win32::KernelHandle file = platform::win32::OwnFileHandle(
       CreateFileW(ExtendedLengthPath(Wide(File(name))).c_str(), FILE_WRITE_ATTRIBUTES,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));

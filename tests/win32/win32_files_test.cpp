@@ -62,7 +62,7 @@ TEST_F(Win32Files, AFileInAFolderNoCodePageCanSpellIsFoundAndReadWhole) {
     EXPECT_EQ(read, bytes);
 
     // Held open for writing by another program: it cannot be opened, and says so.
-    KernelHandle writer = ownFileHandle(
+    KernelHandle writer = OwnFileHandle(
         CreateFileW(ExtendedLengthPath(Wide(path)).c_str(), GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);

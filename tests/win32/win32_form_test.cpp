@@ -76,10 +76,10 @@ class SettingsWindow : public ::testing::Test {
   }
   Win32Form& Form() { return static_cast<Win32Form&>(*form); }
   HWND Window() { return reinterpret_cast<HWND>(form->id()); }
-  HWND Control(const char* name) { return Form().controlWindow(Index(name)); }
+  HWND Control(const char* name) { return Form().ControlWindow(Index(name)); }
   int Focused() { return Form().focusedControl(); }
   void Tab(bool ctrl = false, bool shift = false) {
-    ASSERT_TRUE(Form().navigationKey(VK_TAB, ctrl, shift));
+    ASSERT_TRUE(Form().NavigationKey(VK_TAB, ctrl, shift));
     PumpMessages();
   }
   bool IsDefault(const char* button) {
@@ -95,7 +95,7 @@ TEST_F(SettingsWindow, TheClientAreaIsTheDesignsWhateverTheFrame) {
   Make();
   const UINT dpi = [&] {
     using Fn = UINT(WINAPI*)(HWND);
-    const auto forWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    const auto forWindow = ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     return forWindow ? forWindow(Window()) : 96u;
   }();
   RECT client{}, outer{};
@@ -153,7 +153,7 @@ TEST_F(SettingsWindow, TabGoesThroughTheButtonsThePageControlAndTheShownPage) {
   }
   // Through the loop, as a key press arrives.
   MSG tab{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
-  EXPECT_TRUE(desktop->translateKeyboard(tab));
+  EXPECT_TRUE(desktop->TranslateKeyboard(tab));
   EXPECT_EQ(Focused(), Index("BitBtn2"));
   // The focus shows once the keyboard has been used.
   const LRESULT cues = SendMessageW(Window(), WM_QUERYUISTATE, 0, 0);
@@ -176,12 +176,12 @@ TEST_F(SettingsWindow, CtrlTabAndCtrlPageKeysTurnThePagesFromAnywhere) {
   Tab(true, true);
   EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 2) << "Ctrl+Shift+Tab goes back";
   SetFocus(Control("BitBtn2"));
-  ASSERT_TRUE(Form().navigationKey(VK_NEXT, true, false));
+  ASSERT_TRUE(Form().NavigationKey(VK_NEXT, true, false));
   EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 0);
-  ASSERT_TRUE(Form().navigationKey(VK_PRIOR, true, false));
+  ASSERT_TRUE(Form().NavigationKey(VK_PRIOR, true, false));
   EXPECT_EQ(SendMessageW(tabs, TCM_GETCURSEL, 0, 0), 2);
   EXPECT_EQ(Focused(), Index("BitBtn2")) << "the focus stays where it was when it can";
-  EXPECT_FALSE(Form().navigationKey(VK_NEXT, false, false)) << "PgDn alone is the control's";
+  EXPECT_FALSE(Form().NavigationKey(VK_NEXT, false, false)) << "PgDn alone is the control's";
   const std::string p = "page " + std::to_string(pages) + " ";
   EXPECT_EQ(events.seen, (std::vector<std::string>{p + "2", p + "0", p + "2", p + "0", p + "2"}))
       << "the program hears of every page as of a click on its tab";
@@ -200,11 +200,11 @@ TEST_F(SettingsWindow, AccessKeysPressTheirButtonsAndTheFocusedButtonIsTheDefaul
   Make();
   Show();
   events.seen.clear();
-  EXPECT_TRUE(Form().accessKey(L'o'));
-  EXPECT_TRUE(Form().accessKey(L'C'));
-  EXPECT_FALSE(Form().accessKey(L'z'));
+  EXPECT_TRUE(Form().AccessKey(L'o'));
+  EXPECT_TRUE(Form().AccessKey(L'C'));
+  EXPECT_FALSE(Form().AccessKey(L'z'));
   MSG altO{Window(), WM_SYSCHAR, L'O', 0, 0, {}};
-  EXPECT_TRUE(desktop->translateKeyboard(altO));
+  EXPECT_TRUE(desktop->TranslateKeyboard(altO));
   const std::string ok = "clicked " + std::to_string(Index("BitBtn2"));
   const std::string cancel = "clicked " + std::to_string(Index("BitBtn1"));
   EXPECT_EQ(events.seen, (std::vector<std::string>{ok, cancel, ok}));
@@ -308,7 +308,7 @@ TEST_F(SettingsWindow, NoLabelIsCutOffAndALineTooLongForItsPlaceWraps) {
   label.caption = "a line far too long for its place";
   narrow.controls.push_back(label);
   Make(std::nullopt, &narrow);
-  const HWND window = Form().controlWindow(0);
+  const HWND window = Form().ControlWindow(0);
   ExpectWholeText(window, "the narrow label");
   RECT box{};
   GetClientRect(window, &box);

@@ -107,7 +107,7 @@ TEST(TrayIcon, TheSmallIconIsMadeForTheTaskbarsResolution) {
   EXPECT_EQ(SmallIconSize(0, nullptr), 16) << "an unknown resolution is the design's";
 
   Win32Desktop desktop(GetModuleHandleW(nullptr));
-  HICON icon = desktop.trayIcon(IconId::Program);
+  HICON icon = desktop.TrayIcon(IconId::Program);
   ASSERT_TRUE(icon);
   ICONINFO info{};
   ASSERT_TRUE(GetIconInfo(icon, &info));
@@ -117,10 +117,10 @@ TEST(TrayIcon, TheSmallIconIsMadeForTheTaskbarsResolution) {
   DeleteObject(info.hbmMask);
   using Fn = int(WINAPI*)(int, UINT);
   const int expected = SmallIconSize(
-      TaskbarDpi(), procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi"));
+      TaskbarDpi(), ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi"));
   EXPECT_EQ(bitmap.bmWidth, expected);
-  EXPECT_EQ(desktop.trayIcon(IconId::Application), icon) << "one icon per size, kept";
-  EXPECT_EQ(desktop.trayIcon(IconId::None), nullptr);
+  EXPECT_EQ(desktop.TrayIcon(IconId::Application), icon) << "one icon per size, kept";
+  EXPECT_EQ(desktop.TrayIcon(IconId::None), nullptr);
 }
 
 struct FilterCall {

@@ -51,14 +51,14 @@ class HandlerWindow final : public WindowObject, public NativeWindow {
  public:
   HandlerWindow(const std::string& className, MessageHandler& handler, bool messageOnly)
       : handler_(handler) {
-    create(messageOnly ? 0 : WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0,
+    Create(messageOnly ? 0 : WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0,
            messageOnly ? HWND_MESSAGE : nullptr);
-    if (!messageOnly) AllowShellBroadcasts(hwnd(), SystemMessageFilter());
+    if (!messageOnly) AllowShellBroadcasts(Hwnd(), SystemMessageFilter());
   }
-  WindowId id() const override { return toId(hwnd()); }
+  WindowId id() const override { return ToId(Hwnd()); }
 
  private:
-  LRESULT onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
+  LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
     if (auto answer = handler_.handleMessage(msg, wParam, lParam))
       return static_cast<LRESULT>(*answer);
     return DefWindowProcW(window, msg, wParam, lParam);
@@ -73,45 +73,45 @@ class Win32TaskbarWindow final : public WindowObject, public TaskbarWindow {
  public:
   Win32TaskbarWindow(Win32Desktop& desktop, const std::string& title, MessageHandler& handler)
       : handler_(handler) {
-    create(0, kTaskbarClass, title,
+    Create(0, kTaskbarClass, title,
            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr);
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(desktop.icon(IconId::Application, false)));
-    SendMessageW(hwnd(), WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(desktop.icon(IconId::Application, true)));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(desktop.Icon(IconId::Application, false)));
+    SendMessageW(Hwnd(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(desktop.Icon(IconId::Application, true)));
   }
-  WindowId id() const override { return toId(hwnd()); }
+  WindowId id() const override { return ToId(Hwnd()); }
   // Minimising hides the windows it owns and restoring shows them again. Windows does that
   // itself; not every system that runs this program does (Wine leaves them on screen), so
   // the window sees to it, and the second hide or show is a no-op where the system did it.
   void show(int swCommand) override {
     const bool minimizing = swCommand == SW_MINIMIZE || swCommand == SW_SHOWMINIMIZED ||
                             swCommand == SW_SHOWMINNOACTIVE || swCommand == SW_FORCEMINIMIZE;
-    const bool restoring = !minimizing && swCommand != SW_HIDE && IsIconic(hwnd());
-    if (minimizing && !IsIconic(hwnd())) hiddenOwned_ = visibleOwnedWindows(hwnd());
-    ShowWindow(hwnd(), swCommand);
+    const bool restoring = !minimizing && swCommand != SW_HIDE && IsIconic(Hwnd());
+    if (minimizing && !IsIconic(Hwnd())) hiddenOwned_ = VisibleOwnedWindows(Hwnd());
+    ShowWindow(Hwnd(), swCommand);
     if (minimizing) {
       for (HWND owned : hiddenOwned_)
         if (IsWindow(owned) && IsWindowVisible(owned)) ShowWindow(owned, SW_HIDE);
-    } else if (restoring && !IsIconic(hwnd())) {
+    } else if (restoring && !IsIconic(Hwnd())) {
       for (HWND owned : hiddenOwned_)
         if (IsWindow(owned) && !IsWindowVisible(owned)) ShowWindow(owned, SW_SHOW);
       hiddenOwned_.clear();
     }
   }
-  bool isIconic() const override { return IsIconic(hwnd()) != FALSE; }
-  void setTitle(const std::string& title) override { SetWindowTextW(hwnd(), Wide(title).c_str()); }
+  bool isIconic() const override { return IsIconic(Hwnd()) != FALSE; }
+  void setTitle(const std::string& title) override { SetWindowTextW(Hwnd(), Wide(title).c_str()); }
 
  private:
-  LRESULT onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
+  LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
     if (auto answer = handler_.handleMessage(msg, wParam, lParam))
       return static_cast<LRESULT>(*answer);
     // Activated through its taskbar button, the window hands the keyboard on to the window
     // the user actually sees.
     if (msg == WM_SETFOCUS && !IsIconic(window)) {
       try {
-        for (HWND shown : visibleOwnedWindows(window))
+        for (HWND shown : VisibleOwnedWindows(window))
           if (IsWindowEnabled(shown)) {
             SetFocus(shown);
             return 0;
@@ -124,7 +124,7 @@ class Win32TaskbarWindow final : public WindowObject, public TaskbarWindow {
   }
 
   // The visible windows of this thread that `owner` owns.
-  static std::vector<HWND> visibleOwnedWindows(HWND owner) {
+  static std::vector<HWND> VisibleOwnedWindows(HWND owner) {
     struct Search {
       HWND owner;
       std::vector<HWND> found;
@@ -191,7 +191,7 @@ Win32Desktop::Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme)
   largeIcon_.reset(
       static_cast<HICON>(LoadImageW(instance, L"ZANTO", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                     GetSystemMetrics(SM_CYICON), 0)));
-  registerClass(kTaskbarClass, nullptr, largeIcon_.get(), smallIcon_.get());
+  RegisterWindowClass(kTaskbarClass, nullptr, largeIcon_.get(), smallIcon_.get());
 }
 
 // The windows are gone by now; the classes go before the icons they name.
@@ -199,23 +199,23 @@ Win32Desktop::~Win32Desktop() {
   classes_.clear();
 }
 
-void Win32Desktop::registerClass(const std::string& name, HBRUSH background, HICON icon,
-                                 HICON smallIcon) {
+void Win32Desktop::RegisterWindowClass(const std::string& name, HBRUSH background, HICON icon,
+                                       HICON smallIcon) {
   if (classes_.count(name)) return;
   classes_.emplace(
       name, std::make_unique<ClassRegistration>(instance_, name, background, icon, smallIcon));
 }
 
-HICON Win32Desktop::icon(IconId id, bool small) const {
+HICON Win32Desktop::Icon(IconId id, bool small) const {
   if (id == IconId::None) return nullptr;
   return small ? smallIcon_.get() : largeIcon_.get();
 }
 
-void Win32Desktop::addForm(Win32Form& form) {
+void Win32Desktop::AddForm(Win32Form& form) {
   forms_.push_back(&form);
 }
 
-void Win32Desktop::removeForm(Win32Form& form) {
+void Win32Desktop::RemoveForm(Win32Form& form) {
   forms_.erase(std::remove(forms_.begin(), forms_.end(), &form), forms_.end());
 }
 
@@ -224,7 +224,7 @@ void Win32Desktop::removeForm(Win32Form& form) {
 std::unique_ptr<NativeWindow> Win32Desktop::createWindow(const std::string& className,
                                                          MessageHandler& handler,
                                                          bool messageOnly) {
-  registerClass(className, nullptr, nullptr, nullptr);
+  RegisterWindowClass(className, nullptr, nullptr, nullptr);
   return std::make_unique<HandlerWindow>(className, handler, messageOnly);
 }
 
@@ -235,16 +235,16 @@ std::unique_ptr<TaskbarWindow> Win32Desktop::createTaskbarWindow(const std::stri
 
 std::unique_ptr<NativeForm> Win32Desktop::createForm(const FormDef& def, WindowId owner,
                                                      FormEvents& events) {
-  return std::make_unique<Win32Form>(*this, def, toHwnd(owner), events);
+  return std::make_unique<Win32Form>(*this, def, ToHwnd(owner), events);
 }
 
 bool Win32Desktop::setForegroundWindow(WindowId window) {
-  return SetForegroundWindow(toHwnd(window)) != FALSE;
+  return SetForegroundWindow(ToHwnd(window)) != FALSE;
 }
 
 void Win32Desktop::postMessage(WindowId window, std::uint32_t msg, std::uintptr_t wParam,
                                std::intptr_t lParam) {
-  PostMessageW(toHwnd(window), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+  PostMessageW(ToHwnd(window), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
 }
 
 int Win32Desktop::trackPopupMenu(WindowId owner, Point at, const std::string& /*menuName*/,
@@ -262,7 +262,7 @@ int Win32Desktop::trackPopupMenu(WindowId owner, Point at, const std::string& /*
   }
   const UINT flags =
       PopupMenuFlags(GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0) | TPM_RIGHTBUTTON | TPM_RETURNCMD;
-  return static_cast<int>(TrackPopupMenu(menu.get(), flags, at.x, at.y, 0, toHwnd(owner), nullptr));
+  return static_cast<int>(TrackPopupMenu(menu.get(), flags, at.x, at.y, 0, ToHwnd(owner), nullptr));
 }
 
 void Win32Desktop::errorBox(const std::string& caption, const std::string& text) {
@@ -274,11 +274,11 @@ void Win32Desktop::errorBox(const std::string& caption, const std::string& text)
 }
 
 bool Win32Desktop::setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) {
-  return SetTimer(toHwnd(window), static_cast<UINT_PTR>(id), ms, nullptr) != 0;
+  return SetTimer(ToHwnd(window), static_cast<UINT_PTR>(id), ms, nullptr) != 0;
 }
 
 void Win32Desktop::killTimer(WindowId window, std::uintptr_t id) {
-  KillTimer(toHwnd(window), static_cast<UINT_PTR>(id));
+  KillTimer(ToHwnd(window), static_cast<UINT_PTR>(id));
 }
 
 // --- Input --------------------------------------------------------------------------------
@@ -299,13 +299,13 @@ std::uint32_t Win32Desktop::doubleClickTime() {
 
 // --- Loop ---------------------------------------------------------------------------------
 
-bool Win32Desktop::translateKeyboard(MSG& msg) {
+bool Win32Desktop::TranslateKeyboard(MSG& msg) {
   if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
   // A handler may close a form: each is looked for again before it is asked.
   const std::vector<Win32Form*> forms = forms_;
   for (Win32Form* form : forms) {
     if (std::find(forms_.begin(), forms_.end(), form) == forms_.end()) continue;
-    if (form->translateKey(msg)) return true;
+    if (form->TranslateKey(msg)) return true;
   }
   return false;
 }
@@ -315,7 +315,7 @@ void Win32Desktop::runMessageLoop() {
   for (;;) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) return;
-    if (translateKeyboard(msg)) continue;
+    if (TranslateKeyboard(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

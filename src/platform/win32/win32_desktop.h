@@ -65,18 +65,18 @@ class Win32Desktop final : public Desktop {
   void quit() override;
 
   // For the windows this desktop makes.
-  HINSTANCE instance() const { return instance_; }
+  HINSTANCE Instance() const { return instance_; }
   // Registers a window class of ours once; later calls with the same name do nothing.
-  void registerClass(const std::string& name, HBRUSH background, HICON icon, HICON smallIcon);
-  HICON icon(IconId id, bool small) const;
+  void RegisterWindowClass(const std::string& name, HBRUSH background, HICON icon, HICON smallIcon);
+  HICON Icon(IconId id, bool small) const;
   // The small icon at the size the notification area draws it: that of the taskbar's monitor.
-  HICON trayIcon(IconId id);
-  const ThemeApi& theme() const { return theme_; }
+  HICON TrayIcon(IconId id);
+  const ThemeApi& Theme() const { return theme_; }
   // Forms whose keyboard the message loop runs (Tab, Ctrl+Tab, access keys, Enter, Escape).
-  void addForm(Win32Form& form);
-  void removeForm(Win32Form& form);
+  void AddForm(Win32Form& form);
+  void RemoveForm(Win32Form& form);
   // What the loop does with one message; true when a form's keyboard took it.
-  bool translateKeyboard(MSG& msg);
+  bool TranslateKeyboard(MSG& msg);
 
  private:
   class ClassRegistration;
@@ -101,10 +101,10 @@ inline UINT PopupMenuFlags(bool dropRightAligned) {
   return dropRightAligned ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
 }
 
-inline HWND toHwnd(WindowId id) {
+inline HWND ToHwnd(WindowId id) {
   return reinterpret_cast<HWND>(id);
 }
-inline WindowId toId(HWND window) {
+inline WindowId ToId(HWND window) {
   return reinterpret_cast<WindowId>(window);
 }
 

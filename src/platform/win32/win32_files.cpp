@@ -42,7 +42,7 @@ std::optional<FileStamp> Win32Desktop::fileStamp(const std::string& path) {
 }
 
 ReadResult Win32Desktop::readFileDenyWriters(const std::string& path, FileSink& sink) {
-  KernelHandle file = ownFileHandle(CreateFileW(ExtendedLengthPath(Wide(path)).c_str(),
+  KernelHandle file = OwnFileHandle(CreateFileW(ExtendedLengthPath(Wide(path)).c_str(),
                                                 GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return ReadResult::CannotOpen;

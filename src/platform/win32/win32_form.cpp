@@ -27,16 +27,16 @@ constexpr UINT kSyncDefaultButton = WM_APP + 2;
 constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
-UINT windowDpi(HWND window) {
+UINT WindowDpi(HWND window) {
   using Fn = UINT(WINAPI*)(HWND);
-  if (auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
+  if (auto dpiForWindow = ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
     if (const UINT dpi = dpiForWindow(window)) return dpi;
   return SystemDpi();
 }
 
 enum class FaceKind { Missing, Raster, Scalable };
 
-FaceKind faceKind(const std::wstring& face) {
+FaceKind FaceKindOf(const std::wstring& face) {
   WindowDC screen(nullptr);
   if (!screen.get() || face.size() >= LF_FACESIZE) return FaceKind::Missing;
   LOGFONTW wanted{};
@@ -68,13 +68,13 @@ enum class Script {
 // resolution it was drawn for; elsewhere a scalable face of the same look keeps the text sharp.
 // A bitmap face also holds one code page only: text in any script takes a scalable face,
 // which the system extends with others where it lacks a character.
-std::wstring resolveFace(const std::wstring& wanted, UINT dpi, Script script) {
+std::wstring ResolveFace(const std::wstring& wanted, UINT dpi, Script script) {
   const std::wstring sameLook = L"Microsoft Sans Serif";
   const std::initializer_list<std::wstring> faces =
       script == Script::Any ? std::initializer_list<std::wstring>{sameLook, wanted, L"Tahoma"}
                             : std::initializer_list<std::wstring>{wanted, sameLook, L"Tahoma"};
   for (const std::wstring& face : faces) {
-    const FaceKind kind = faceKind(face);
+    const FaceKind kind = FaceKindOf(face);
     if (kind == FaceKind::Scalable ||
         (kind == FaceKind::Raster && dpi == 96 && script == Script::Program))
       return face;
@@ -86,7 +86,7 @@ std::wstring resolveFace(const std::wstring& wanted, UINT dpi, Script script) {
   return wanted;
 }
 
-FontPtr makeFont(const FontDef& font, UINT dpi, Script script = Script::Program) {
+FontPtr MakeFont(const FontDef& font, UINT dpi, Script script = Script::Program) {
   LOGFONTW lf{};
   lf.lfHeight = MulDiv(font.height, static_cast<int>(dpi), 96);
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -95,13 +95,13 @@ FontPtr makeFont(const FontDef& font, UINT dpi, Script script = Script::Program)
   lf.lfQuality = DEFAULT_QUALITY;
   // Where a face comes both as bitmap and as outline, the outline one.
   if (script == Script::Any) lf.lfOutPrecision = OUT_TT_PRECIS;
-  const std::wstring face = resolveFace(Wide(font.name), dpi, script);
+  const std::wstring face = ResolveFace(Wide(font.name), dpi, script);
   std::memcpy(lf.lfFaceName, face.c_str(),
               std::min<std::size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
   return FontPtr(CreateFontIndirectW(&lf));
 }
 
-int showCommandFor(WindowState state) {
+int ShowCommandFor(WindowState state) {
   switch (state) {
     case WindowState::Maximized:
       return SW_SHOWMAXIMIZED;
@@ -128,7 +128,7 @@ SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
   RECT frame{0, 0, client.cx, client.cy};
   using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
   const auto adjustForDpi =
-      procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+      ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
   // The frame of the resolution the window is on; without the call (before Windows 10),
   // the system's, which is then the only one there is.
   if (!(adjustForDpi && adjustForDpi(&frame, style, FALSE, exStyle, dpi)))
@@ -137,24 +137,24 @@ SIZE OuterSizeForClient(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
 }
 
 Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, FormEvents& events)
-    : desktop_(desktop), def_(def), events_(events), dpi_(SystemDpi()), theme_(desktop.theme()) {
+    : desktop_(desktop), def_(def), events_(events), dpi_(SystemDpi()), theme_(desktop.Theme()) {
   const auto background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  desktop_.registerClass(def_.className, background, desktop_.icon(IconId::Program, false),
-                         desktop_.icon(IconId::Program, true));
-  desktop_.registerClass(window_class::kTabSheet, background, nullptr, nullptr);
+  desktop_.RegisterWindowClass(def_.className, background, desktop_.Icon(IconId::Program, false),
+                               desktop_.Icon(IconId::Program, true));
+  desktop_.RegisterWindowClass(window_class::kTabSheet, background, nullptr, nullptr);
 
   // The layout is made for the client area; the frame around it is the system's.
-  SIZE outer = OuterSizeForClient({scale(def_.clientWidth), scale(def_.clientHeight)}, kFormStyle,
+  SIZE outer = OuterSizeForClient({Scale(def_.clientWidth), Scale(def_.clientHeight)}, kFormStyle,
                                   kFormExStyle, dpi_);
   const int x = def_.centered ? (GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2 : CW_USEDEFAULT;
   const int y = def_.centered ? (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2 : CW_USEDEFAULT;
-  create(kFormExStyle, def_.className, def_.caption, kFormStyle, x, y, outer.cx, outer.cy, owner);
+  Create(kFormExStyle, def_.className, def_.caption, kFormStyle, x, y, outer.cx, outer.cy, owner);
   // The window may have come up on a monitor of another resolution than the system's.
-  if (const UINT dpi = windowDpi(hwnd()); dpi != dpi_) {
+  if (const UINT dpi = WindowDpi(Hwnd()); dpi != dpi_) {
     dpi_ = dpi;
-    outer = OuterSizeForClient({scale(def_.clientWidth), scale(def_.clientHeight)}, kFormStyle,
+    outer = OuterSizeForClient({Scale(def_.clientWidth), Scale(def_.clientHeight)}, kFormStyle,
                                kFormExStyle, dpi_);
-    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy,
+    SetWindowPos(Hwnd(), nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
@@ -174,33 +174,33 @@ Win32Form::Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, Form
                     std::max(0, parent.bounds.height - 2 * border)};
     }
   }
-  for (std::size_t i = 0; i < count; ++i) createControl(i);
-  applyFonts();
-  applyColumnWidths();
-  for (std::size_t i = 0; i < count; ++i) place(i);
+  for (std::size_t i = 0; i < count; ++i) CreateControl(i);
+  ApplyFonts();
+  ApplyColumnWidths();
+  for (std::size_t i = 0; i < count; ++i) Place(i);
   for (std::size_t i = 0; i < count; ++i)
     if (def_.controls[i].kind == ControlKind::PageControl) {
-      if (!theme_.active()) theme_.open(controls_[i]);
+      if (!theme_.Active()) theme_.Open(controls_[i]);
       setActivePage(static_cast<int>(i), def_.controls[i].activePage);
     }
-  updateDefaultButton();
+  UpdateDefaultButton();
 
-  desktop_.addForm(*this);
-  PostMessageW(hwnd(), kReportClientSize, 0, 0);
+  desktop_.AddForm(*this);
+  PostMessageW(Hwnd(), kReportClientSize, 0, 0);
   created_ = true;
 }
 
 Win32Form::~Win32Form() {
   // The program is taking the window down: nothing of the teardown is reported to it.
   created_ = false;
-  desktop_.removeForm(*this);
+  desktop_.RemoveForm(*this);
   // The controls go with the window, before the fonts they draw with.
-  destroy();
+  Destroy();
 }
 
-void Win32Form::createControl(std::size_t index) {
+void Win32Form::CreateControl(std::size_t index) {
   const ControlDef& c = def_.controls[index];
-  HWND parent = hwnd();
+  HWND parent = Hwnd();
   if (c.parent >= 0 && static_cast<std::size_t>(c.parent) < index)
     parent = controls_[static_cast<std::size_t>(c.parent)];
   if (!parent) return;
@@ -252,7 +252,7 @@ void Win32Form::createControl(std::size_t index) {
   const std::string& caption =
       c.kind == ControlKind::TabSheet || c.kind == ControlKind::Bevel ? std::string() : c.caption;
   HWND window = CreateWindowExW(exStyle, className, Wide(caption).c_str(), style, 0, 0, 0, 0,
-                                parent, id, desktop_.instance(), param);
+                                parent, id, desktop_.Instance(), param);
   controls_[index] = window;
   if (!window) return;
 
@@ -274,47 +274,47 @@ void Win32Form::createControl(std::size_t index) {
       column.mask = LVCF_TEXT | LVCF_WIDTH;
       std::wstring text = Wide(c.columns[k].caption);
       column.pszText = text.data();
-      column.cx = scale(c.columns[k].width);
+      column.cx = Scale(c.columns[k].width);
       SendMessageW(window, LVM_INSERTCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
     }
   }
 }
 
-void Win32Form::applyFonts() {
-  formFont_ = makeFont(def_.font, dpi_);
+void Win32Form::ApplyFonts() {
+  formFont_ = MakeFont(def_.font, dpi_);
   for (std::size_t i = 0; i < def_.controls.size(); ++i) {
     const ControlDef& c = def_.controls[i];
     // A list shows the quotes, in whatever script the file is written.
     if (c.kind == ControlKind::ListView)
-      controlFonts_[i] = makeFont(c.parentFont ? def_.font : c.font, dpi_, Script::Any);
+      controlFonts_[i] = MakeFont(c.parentFont ? def_.font : c.font, dpi_, Script::Any);
     else
-      controlFonts_[i] = c.parentFont ? nullptr : makeFont(c.font, dpi_);
+      controlFonts_[i] = c.parentFont ? nullptr : MakeFont(c.font, dpi_);
     if (controls_[i])
-      SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), TRUE);
+      SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(i)), TRUE);
   }
 }
 
-void Win32Form::applyColumnWidths() {
+void Win32Form::ApplyColumnWidths() {
   for (std::size_t i = 0; i < def_.controls.size(); ++i) {
     const ControlDef& c = def_.controls[i];
     if (c.kind != ControlKind::ListView || !controls_[i]) continue;
     for (std::size_t k = 0; k < c.columns.size(); ++k)
-      SendMessageW(controls_[i], LVM_SETCOLUMNWIDTH, k, MAKELPARAM(scale(c.columns[k].width), 0));
+      SendMessageW(controls_[i], LVM_SETCOLUMNWIDTH, k, MAKELPARAM(Scale(c.columns[k].width), 0));
   }
 }
 
-HFONT Win32Form::fontOf(std::size_t index) const {
+HFONT Win32Form::FontOf(std::size_t index) const {
   return controlFonts_[index] ? controlFonts_[index].get() : formFont_.get();
 }
 
-void Win32Form::place(std::size_t index) {
+void Win32Form::Place(std::size_t index) {
   HWND window = controls_[index];
   if (!window) return;
   const ControlDef& c = def_.controls[index];
   const Rect& r = bounds_[index];
   // Edges are scaled, not sizes, so that neighbours stay flush at every resolution.
-  int left = scale(r.left), top = scale(r.top), right = scale(r.right()),
-      bottom = scale(r.bottom());
+  int left = Scale(r.left), top = Scale(r.top), right = Scale(r.right()),
+      bottom = Scale(r.bottom());
   if (c.kind == ControlKind::Bevel) {
     // An etched line is two pixels: shadow and light.
     if (c.shape == BevelShape::TopLine)
@@ -322,7 +322,7 @@ void Win32Form::place(std::size_t index) {
     else
       top = bottom - 2;
   } else if (c.kind == ControlKind::Label) {
-    placeLabel(index, left, right, bottom, top);
+    PlaceLabel(index, left, right, bottom, top);
   }
   MoveWindow(window, left, top, right - left, bottom - top, TRUE);
 }
@@ -330,17 +330,17 @@ void Win32Form::place(std::size_t index) {
 // A label is never cut off, whatever face the system drew it with: a label that sizes itself
 // grows sideways, away from its alignment; any other wraps when its one line does not fit
 // (another face than the design's may be wider), and a wrapped one grows downwards.
-void Win32Form::placeLabel(std::size_t index, int& left, int& right, int& bottom, int top) {
+void Win32Form::PlaceLabel(std::size_t index, int& left, int& right, int& bottom, int top) {
   const ControlDef& c = def_.controls[index];
   HWND window = controls_[index];
   WindowDC dc(window);
   if (!dc.get()) return;
-  SelectedObject font(dc.get(), fontOf(index));
+  SelectedObject font(dc.get(), FontOf(index));
   const std::wstring caption = Wide(c.caption);
   RECT line{};
   DrawTextW(dc.get(), caption.c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   // The measure leaves out the overhang of a slanted last letter.
-  const int lineWidth = line.right + scale(3);
+  const int lineWidth = line.right + Scale(3);
   if (c.autoSize && !c.wordWrap) {
     if (lineWidth > right - left) {
       if (c.align == TextAlign::Right)
@@ -367,7 +367,7 @@ void Win32Form::placeLabel(std::size_t index, int& left, int& right, int& bottom
   bottom = std::max<int>(bottom, top + text.bottom);
 }
 
-void Win32Form::showPage(int pageControl, int page) {
+void Win32Form::ShowPage(int pageControl, int page) {
   const std::vector<int>& pages = pages_[static_cast<std::size_t>(pageControl)];
   HWND focus = GetFocus();
   for (std::size_t k = 0; k < pages.size(); ++k) {
@@ -381,12 +381,12 @@ void Win32Form::showPage(int pageControl, int page) {
   }
 }
 
-bool Win32Form::validControl(int index) const {
+bool Win32Form::ValidControl(int index) const {
   return index >= 0 && static_cast<std::size_t>(index) < controls_.size() &&
          controls_[static_cast<std::size_t>(index)];
 }
 
-int Win32Form::indexOf(HWND window) const {
+int Win32Form::IndexOfWindow(HWND window) const {
   if (!window) return -1;
   for (std::size_t i = 0; i < controls_.size(); ++i)
     if (controls_[i] == window) return static_cast<int>(i);
@@ -397,30 +397,30 @@ int Win32Form::indexOf(HWND window) const {
 
 void Win32Form::setVisible(bool visible) {
   if (!visible) {
-    ShowWindow(hwnd(), SW_HIDE);
+    ShowWindow(Hwnd(), SW_HIDE);
     return;
   }
   // An already visible window is neither raised nor activated.
-  if (IsWindowVisible(hwnd())) return;
-  ShowWindow(hwnd(), showCommandFor(state_));
+  if (IsWindowVisible(Hwnd())) return;
+  ShowWindow(Hwnd(), ShowCommandFor(state_));
 }
 
 bool Win32Form::visible() const {
-  return IsWindowVisible(hwnd()) != FALSE;
+  return IsWindowVisible(Hwnd()) != FALSE;
 }
 
 void Win32Form::setWindowState(WindowState state) {
   state_ = state;
-  if (!IsWindowVisible(hwnd())) return;  // applied when the window is next shown
+  if (!IsWindowVisible(Hwnd())) return;  // applied when the window is next shown
   switch (state) {
     case WindowState::Normal:
-      if (IsIconic(hwnd()) || IsZoomed(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
+      if (IsIconic(Hwnd()) || IsZoomed(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
       break;
     case WindowState::Maximized:
-      if (!IsZoomed(hwnd())) ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+      if (!IsZoomed(Hwnd())) ShowWindow(Hwnd(), SW_SHOWMAXIMIZED);
       break;
     case WindowState::Minimized:
-      if (!IsIconic(hwnd())) ShowWindow(hwnd(), SW_SHOWMINNOACTIVE);
+      if (!IsIconic(Hwnd())) ShowWindow(Hwnd(), SW_SHOWMINNOACTIVE);
       break;
   }
 }
@@ -428,37 +428,37 @@ void Win32Form::setWindowState(WindowState state) {
 void Win32Form::setBounds(int control, const Rect& bounds) {
   if (control < 0 || static_cast<std::size_t>(control) >= bounds_.size()) return;
   bounds_[static_cast<std::size_t>(control)] = bounds;
-  place(static_cast<std::size_t>(control));
+  Place(static_cast<std::size_t>(control));
 }
 
 void Win32Form::setActivePage(int control, int page) {
-  if (!validControl(control)) return;
+  if (!ValidControl(control)) return;
   const std::vector<int>& pages = pages_[static_cast<std::size_t>(control)];
   if (page < 0 || static_cast<std::size_t>(page) >= pages.size()) return;
   SendMessageW(controls_[static_cast<std::size_t>(control)], TCM_SETCURSEL, page, 0);
-  showPage(control, page);
+  ShowPage(control, page);
 }
 
 void Win32Form::setRowCount(int control, std::size_t rows) {
-  if (!validControl(control)) return;
+  if (!ValidControl(control)) return;
   const auto count = static_cast<WPARAM>(std::min<std::size_t>(rows, INT_MAX));
   SendMessageW(controls_[static_cast<std::size_t>(control)], LVM_SETITEMCOUNT, count, 0);
 }
 
 int Win32Form::focusedControl() const {
-  for (HWND window = GetFocus(); window && window != hwnd(); window = GetParent(window))
-    if (const int index = indexOf(window); index >= 0) return index;
+  for (HWND window = GetFocus(); window && window != Hwnd(); window = GetParent(window))
+    if (const int index = IndexOfWindow(window); index >= 0) return index;
   return -1;
 }
 
 // --- Messages -----------------------------------------------------------------------------
 
-LRESULT Win32Form::onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT Win32Form::OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
   try {
     if (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)
-      return onPageMessage(window, msg, wParam, lParam);
+      return OnPageMessage(window, msg, wParam, lParam);
     if (!created_) return DefWindowProcW(window, msg, wParam, lParam);
-    return onFormMessage(window, msg, wParam, lParam);
+    return OnFormMessage(window, msg, wParam, lParam);
   } catch (...) {
     // Nothing of the form's own throws; a failure of the library must still not unwind
     // through the system's code.
@@ -468,23 +468,23 @@ LRESULT Win32Form::onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam
 
 // Pages are child windows that pass their controls' notifications on to the form, and under
 // a visual style paint the tab pane's body, with their labels on it.
-LRESULT Win32Form::onPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Form::OnPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
-      if (created_ && onCommand(wParam, lParam)) return 0;
+      if (created_ && OnCommand(wParam, lParam)) return 0;
       break;
     case WM_NOTIFY:
-      if (created_ && onNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      if (created_ && OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       break;
     case WM_ERASEBKGND:
-      if (theme_.paintPage(window, reinterpret_cast<HDC>(wParam))) return 1;
+      if (theme_.PaintPage(window, reinterpret_cast<HDC>(wParam))) return 1;
       break;
     case WM_PRINTCLIENT:
-      if (theme_.paintPage(window, reinterpret_cast<HDC>(wParam))) return 0;
+      if (theme_.PaintPage(window, reinterpret_cast<HDC>(wParam))) return 0;
       break;
     case WM_CTLCOLORSTATIC:
       if (HBRUSH brush =
-              theme_.labelBackground(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+              theme_.LabelBackground(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
         return reinterpret_cast<LRESULT>(brush);
       break;
     default:
@@ -493,7 +493,7 @@ LRESULT Win32Form::onPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, msg, wParam, lParam);
 }
 
-LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Form::OnFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CLOSE:
       // The program decides whether the window closes.
@@ -508,16 +508,16 @@ LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lP
       events_.formEndSession(wParam != FALSE);
       return 0;
     case WM_COMMAND:
-      if (onCommand(wParam, lParam)) return 0;
+      if (OnCommand(wParam, lParam)) return 0;
       break;
     case WM_NOTIFY:
-      if (onNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
+      if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) return 0;
       break;
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED) reportClientSize();
+      if (wParam != SIZE_MINIMIZED) ReportClientSize();
       return 0;
     case kReportClientSize:
-      reportClientSize();
+      ReportClientSize();
       return 0;
     case WM_ACTIVATE:
       // Like a dialog box, the window gives the focus back to the control that had it.
@@ -525,25 +525,25 @@ LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lP
         HWND focus = GetFocus();
         if (focus && IsChild(window, focus)) lastFocus_ = focus;
       } else if (!HIWORD(wParam)) {
-        restoreFocus();
+        RestoreFocus();
       }
       return 0;
     case WM_SETFOCUS:
-      restoreFocus();
+      RestoreFocus();
       return 0;
     case kSyncDefaultButton:
-      updateDefaultButton();
+      UpdateDefaultButton();
       return 0;
     case WM_DPICHANGED:
-      onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_GETDPISCALEDSIZE:
-      if (onDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam))) return TRUE;
+      if (OnDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam))) return TRUE;
       break;
     case WM_THEMECHANGED:
       for (std::size_t i = 0; i < def_.controls.size(); ++i)
         if (def_.controls[i].kind == ControlKind::PageControl && controls_[i]) {
-          theme_.open(controls_[i]);
+          theme_.Open(controls_[i]);
           break;
         }
       RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -554,22 +554,22 @@ LRESULT Win32Form::onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, msg, wParam, lParam);
 }
 
-bool Win32Form::onCommand(WPARAM wParam, LPARAM lParam) {
+bool Win32Form::OnCommand(WPARAM wParam, LPARAM lParam) {
   const int id = LOWORD(wParam);
   const auto from = reinterpret_cast<HWND>(lParam);
-  int index = indexOf(from);
+  int index = IndexOfWindow(from);
   if (index < 0 && !from && id >= kFirstControlId) index = id - kFirstControlId;
-  if (validControl(index)) {
+  if (ValidControl(index)) {
     if (def_.controls[static_cast<std::size_t>(index)].kind != ControlKind::Button) return false;
     switch (HIWORD(wParam)) {
       case BN_CLICKED:
         events_.controlClicked(index);
         return true;
       case BN_SETFOCUS:
-        updateDefaultButton();
+        UpdateDefaultButton();
         return true;
       case BN_KILLFOCUS:
-        PostMessageW(hwnd(), kSyncDefaultButton, 0, 0);
+        PostMessageW(Hwnd(), kSyncDefaultButton, 0, 0);
         return true;
       default:
         return false;
@@ -587,13 +587,13 @@ bool Win32Form::onCommand(WPARAM wParam, LPARAM lParam) {
   return false;
 }
 
-bool Win32Form::onNotify(const NMHDR& header) {
-  const int index = indexOf(header.hwndFrom);
+bool Win32Form::OnNotify(const NMHDR& header) {
+  const int index = IndexOfWindow(header.hwndFrom);
   if (index < 0) return false;
   const ControlDef& c = def_.controls[static_cast<std::size_t>(index)];
   if (c.kind == ControlKind::PageControl && header.code == TCN_SELCHANGE) {
     const int page = static_cast<int>(SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0));
-    showPage(index, page);
+    ShowPage(index, page);
     events_.pageSelected(index, page);
     return true;
   }
@@ -612,32 +612,32 @@ bool Win32Form::onNotify(const NMHDR& header) {
   return false;
 }
 
-void Win32Form::onDpiChanged(UINT dpi, const RECT& suggested) {
+void Win32Form::OnDpiChanged(UINT dpi, const RECT& suggested) {
   if (dpi == 0 || dpi == dpi_) return;
   dpi_ = dpi;
-  applyFonts();
-  applyColumnWidths();
-  for (std::size_t i = 0; i < controls_.size(); ++i) place(i);
-  SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+  ApplyFonts();
+  ApplyColumnWidths();
+  for (std::size_t i = 0; i < controls_.size(); ++i) Place(i);
+  SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Moved to a monitor of another resolution, the window keeps its client area's size in
 // design units: the frame does not scale in step with it.
-bool Win32Form::onDpiScaledSize(UINT dpi, SIZE& size) const {
+bool Win32Form::OnDpiScaledSize(UINT dpi, SIZE& size) const {
   if (dpi == 0) return false;
   RECT client{};
-  if (!GetClientRect(hwnd(), &client)) return false;
-  const int width = MulDiv(unscale(client.right - client.left), static_cast<int>(dpi), 96);
-  const int height = MulDiv(unscale(client.bottom - client.top), static_cast<int>(dpi), 96);
+  if (!GetClientRect(Hwnd(), &client)) return false;
+  const int width = MulDiv(Unscale(client.right - client.left), static_cast<int>(dpi), 96);
+  const int height = MulDiv(Unscale(client.bottom - client.top), static_cast<int>(dpi), 96);
   size = OuterSizeForClient({width, height}, kFormStyle, kFormExStyle, dpi);
   return true;
 }
 
-void Win32Form::reportClientSize() {
+void Win32Form::ReportClientSize() {
   RECT client{};
-  if (!GetClientRect(hwnd(), &client)) return;
-  events_.formResized(unscale(client.right - client.left), unscale(client.bottom - client.top));
+  if (!GetClientRect(Hwnd(), &client)) return;
+  events_.formResized(Unscale(client.right - client.left), Unscale(client.bottom - client.top));
 }
 
 }  // namespace zanto::platform::win32

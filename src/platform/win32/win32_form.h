@@ -33,7 +33,7 @@ class Win32Form final : public WindowObject, public NativeForm {
   Win32Form(Win32Desktop& desktop, const FormDef& def, HWND owner, FormEvents& events);
   ~Win32Form() override;
 
-  WindowId id() const override { return reinterpret_cast<WindowId>(hwnd()); }
+  WindowId id() const override { return reinterpret_cast<WindowId>(Hwnd()); }
   void setVisible(bool visible) override;
   bool visible() const override;
   void setWindowState(WindowState state) override;
@@ -43,46 +43,46 @@ class Win32Form final : public WindowObject, public NativeForm {
   int focusedControl() const override;
 
   // The window's own keys, before the message is dispatched: true when they were used.
-  bool translateKey(MSG& msg);
+  bool TranslateKey(MSG& msg);
   // Tab, Shift+Tab, Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp.
-  bool navigationKey(WPARAM key, bool ctrl, bool shift);
+  bool NavigationKey(WPARAM key, bool ctrl, bool shift);
   // Alt and a letter: the button whose caption marks that letter is pressed.
-  bool accessKey(wchar_t key);
-  HWND controlWindow(int index) const;
+  bool AccessKey(wchar_t key);
+  HWND ControlWindow(int index) const;
 
  private:
-  LRESULT onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
-  LRESULT onFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT onPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-  bool onCommand(WPARAM wParam, LPARAM lParam);
-  bool onNotify(const NMHDR& header);
-  void onDpiChanged(UINT dpi, const RECT& suggested);
-  bool onDpiScaledSize(UINT dpi, SIZE& size) const;
+  LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+  LRESULT OnFormMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnPageMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  bool OnCommand(WPARAM wParam, LPARAM lParam);
+  bool OnNotify(const NMHDR& header);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  bool OnDpiScaledSize(UINT dpi, SIZE& size) const;
 
-  void createControl(std::size_t index);
-  void applyFonts();
-  void applyColumnWidths();
-  void place(std::size_t index);
-  void placeLabel(std::size_t index, int& left, int& right, int& bottom, int top);
-  void showPage(int pageControl, int page);
-  void selectPage(int pageControl, int page);
-  void reportClientSize();
+  void CreateControl(std::size_t index);
+  void ApplyFonts();
+  void ApplyColumnWidths();
+  void Place(std::size_t index);
+  void PlaceLabel(std::size_t index, int& left, int& right, int& bottom, int top);
+  void ShowPage(int pageControl, int page);
+  void SelectPage(int pageControl, int page);
+  void ReportClientSize();
 
   // Keyboard (win32_form_keyboard.cpp).
-  std::vector<int> tabCycle() const;
-  int activePageOf(int pageControl) const;
-  void moveFocus(bool backward);
-  void switchPage(bool backward);
-  void focusControl(int index);
-  void restoreFocus();
-  void showFocusCues();
-  void updateDefaultButton();
+  std::vector<int> TabStops() const;
+  int ActivePageOf(int pageControl) const;
+  void MoveFocus(bool backward);
+  void SwitchPage(bool backward);
+  void FocusControl(int index);
+  void RestoreFocus();
+  void ShowFocusCues();
+  void UpdateDefaultButton();
 
-  bool validControl(int index) const;
-  int indexOf(HWND window) const;
-  HFONT fontOf(std::size_t index) const;
-  int scale(int value) const { return MulDiv(value, static_cast<int>(dpi_), 96); }
-  int unscale(int value) const { return MulDiv(value, 96, static_cast<int>(dpi_)); }
+  bool ValidControl(int index) const;
+  int IndexOfWindow(HWND window) const;
+  HFONT FontOf(std::size_t index) const;
+  int Scale(int value) const { return MulDiv(value, static_cast<int>(dpi_), 96); }
+  int Unscale(int value) const { return MulDiv(value, 96, static_cast<int>(dpi_)); }
 
   Win32Desktop& desktop_;
   FormDef def_;

@@ -9,79 +9,79 @@
 
 namespace zanto::platform::win32 {
 
-bool Win32Form::translateKey(MSG& msg) {
-  if (!created_ || !IsWindowVisible(hwnd()) || !IsWindowEnabled(hwnd())) return false;
-  if (msg.hwnd != hwnd() && !IsChild(hwnd(), msg.hwnd)) return false;
+bool Win32Form::TranslateKey(MSG& msg) {
+  if (!created_ || !IsWindowVisible(Hwnd()) || !IsWindowEnabled(Hwnd())) return false;
+  if (msg.hwnd != Hwnd() && !IsChild(Hwnd(), msg.hwnd)) return false;
   switch (msg.message) {
     case WM_KEYDOWN:
-      if (navigationKey(msg.wParam, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0))
+      if (NavigationKey(msg.wParam, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_SHIFT) < 0))
         return true;
       break;
     case WM_SYSCHAR:
-      if (accessKey(static_cast<wchar_t>(msg.wParam))) return true;
+      if (AccessKey(static_cast<wchar_t>(msg.wParam))) return true;
       break;
     default:
       break;
   }
   // Enter, Escape and the arrow keys work as in a dialog box.
-  return IsDialogMessageW(hwnd(), &msg) != FALSE;
+  return IsDialogMessageW(Hwnd(), &msg) != FALSE;
 }
 
-bool Win32Form::navigationKey(WPARAM key, bool ctrl, bool shift) {
+bool Win32Form::NavigationKey(WPARAM key, bool ctrl, bool shift) {
   if (key == VK_TAB) {
     if (ctrl)
-      switchPage(shift);
+      SwitchPage(shift);
     else
-      moveFocus(shift);
+      MoveFocus(shift);
   } else if (ctrl && (key == VK_NEXT || key == VK_PRIOR)) {
-    switchPage(key == VK_PRIOR);
+    SwitchPage(key == VK_PRIOR);
   } else {
     return false;
   }
-  showFocusCues();
+  ShowFocusCues();
   return true;
 }
 
-bool Win32Form::accessKey(wchar_t key) {
+bool Win32Form::AccessKey(wchar_t key) {
   const int button = ButtonForAccessKey(def_, key);
-  if (!validControl(button)) return false;
+  if (!ValidControl(button)) return false;
   HWND window = controls_[static_cast<std::size_t>(button)];
   if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return false;
-  showFocusCues();
+  ShowFocusCues();
   events_.controlClicked(button);
   return true;
 }
 
-HWND Win32Form::controlWindow(int index) const {
-  return validControl(index) ? controls_[static_cast<std::size_t>(index)] : nullptr;
+HWND Win32Form::ControlWindow(int index) const {
+  return ValidControl(index) ? controls_[static_cast<std::size_t>(index)] : nullptr;
 }
 
-int Win32Form::activePageOf(int pageControl) const {
-  if (!validControl(pageControl)) return -1;
+int Win32Form::ActivePageOf(int pageControl) const {
+  if (!ValidControl(pageControl)) return -1;
   return static_cast<int>(
       SendMessageW(controls_[static_cast<std::size_t>(pageControl)], TCM_GETCURSEL, 0, 0));
 }
 
-std::vector<int> Win32Form::tabCycle() const {
-  std::vector<int> cycle = TabCycle(def_, [this](int control) { return activePageOf(control); });
+std::vector<int> Win32Form::TabStops() const {
+  std::vector<int> cycle = TabCycle(def_, [this](int control) { return ActivePageOf(control); });
   // A control the system could not make, or one that is switched off, is passed over.
   std::erase_if(cycle, [this](int i) {
-    HWND window = controlWindow(i);
+    HWND window = ControlWindow(i);
     return !window || !IsWindowEnabled(window);
   });
   return cycle;
 }
 
-void Win32Form::focusControl(int index) {
-  if (HWND window = controlWindow(index)) SetFocus(window);
-  updateDefaultButton();
+void Win32Form::FocusControl(int index) {
+  if (HWND window = ControlWindow(index)) SetFocus(window);
+  UpdateDefaultButton();
 }
 
-void Win32Form::moveFocus(bool backward) {
-  focusControl(NextTabStop(tabCycle(), focusedControl(), backward));
+void Win32Form::MoveFocus(bool backward) {
+  FocusControl(NextTabStop(TabStops(), focusedControl(), backward));
 }
 
-void Win32Form::switchPage(bool backward) {
+void Win32Form::SwitchPage(bool backward) {
   // The page control the focus is in, else the window's first one.
   int pageControl = -1;
   for (int i = focusedControl(); i >= 0; i = def_.controls[static_cast<std::size_t>(i)].parent)
@@ -91,20 +91,20 @@ void Win32Form::switchPage(bool backward) {
     }
   for (std::size_t i = 0; pageControl < 0 && i < def_.controls.size(); ++i)
     if (def_.controls[i].kind == ControlKind::PageControl) pageControl = static_cast<int>(i);
-  if (!validControl(pageControl)) return;
+  if (!ValidControl(pageControl)) return;
   const int count = static_cast<int>(pages_[static_cast<std::size_t>(pageControl)].size());
-  const int page = NeighbourPage(activePageOf(pageControl), count, backward);
+  const int page = NeighbourPage(ActivePageOf(pageControl), count, backward);
   if (page < 0) return;
   const int focused = focusedControl();
   const bool focusOnPage = focused >= 0 && focused != pageControl &&
                            IsChild(controls_[static_cast<std::size_t>(pageControl)],
                                    controls_[static_cast<std::size_t>(focused)]);
-  selectPage(pageControl, page);
+  SelectPage(pageControl, page);
   // The focus that was on the page left behind goes to the new page's first stop.
   if (focusOnPage) {
-    const std::vector<int> cycle = tabCycle();
+    const std::vector<int> cycle = TabStops();
     const auto at = std::find(cycle.begin(), cycle.end(), pageControl);
-    focusControl(at != cycle.end() && at + 1 != cycle.end() &&
+    FocusControl(at != cycle.end() && at + 1 != cycle.end() &&
                          IsChild(controls_[static_cast<std::size_t>(pageControl)],
                                  controls_[static_cast<std::size_t>(*(at + 1))])
                      ? *(at + 1)
@@ -113,31 +113,31 @@ void Win32Form::switchPage(bool backward) {
 }
 
 // As a click on the tab would: the page shows and the program hears of it.
-void Win32Form::selectPage(int pageControl, int page) {
+void Win32Form::SelectPage(int pageControl, int page) {
   SendMessageW(controls_[static_cast<std::size_t>(pageControl)], TCM_SETCURSEL, page, 0);
-  showPage(pageControl, page);
+  ShowPage(pageControl, page);
   events_.pageSelected(pageControl, page);
 }
 
-void Win32Form::restoreFocus() {
+void Win32Form::RestoreFocus() {
   HWND target = lastFocus_;
-  if (target && IsWindow(target) && IsChild(hwnd(), target) && IsWindowVisible(target) &&
+  if (target && IsWindow(target) && IsChild(Hwnd(), target) && IsWindowVisible(target) &&
       IsWindowEnabled(target)) {
     SetFocus(target);
-    updateDefaultButton();
+    UpdateDefaultButton();
     return;
   }
-  const std::vector<int> cycle = tabCycle();
-  if (!cycle.empty()) focusControl(cycle.front());
+  const std::vector<int> cycle = TabStops();
+  if (!cycle.empty()) FocusControl(cycle.front());
 }
 
-void Win32Form::showFocusCues() {
-  SendMessageW(hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+void Win32Form::ShowFocusCues() {
+  SendMessageW(Hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 // A push button with the focus is the one Enter presses, and is drawn so; with the focus
 // anywhere else that is the window's default button.
-void Win32Form::updateDefaultButton() {
+void Win32Form::UpdateDefaultButton() {
   const int focused = focusedControl();
   const bool buttonFocused =
       focused >= 0 && def_.controls[static_cast<std::size_t>(focused)].kind == ControlKind::Button;

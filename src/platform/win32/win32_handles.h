@@ -34,7 +34,7 @@ struct KernelHandleDeleter {
 };
 using KernelHandle = std::unique_ptr<void, KernelHandleDeleter>;
 
-inline KernelHandle ownFileHandle(HANDLE handle) {
+inline KernelHandle OwnFileHandle(HANDLE handle) {
   return KernelHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
@@ -72,7 +72,7 @@ class SelectedObject {
 // Looks a function up by name in a loaded module. Casting through void (*)() is the one
 // conversion between function pointer types that compilers accept without a warning.
 template <class Fn>
-Fn procAddress(HMODULE module, const char* name) {
+Fn ProcAddress(HMODULE module, const char* name) {
   if (!module) return nullptr;
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }

@@ -19,7 +19,7 @@ constexpr std::uint32_t kShortRecordSize = 88;
 // Copies an 8-bit text field, cut to fit (`limit` counts the terminating NUL too) and always
 // terminated.
 template <std::size_t N>
-void copyField(char (&to)[N], const RecordText& from, LeadByteTest isLeadByte,
+void CopyField(char (&to)[N], const RecordText& from, LeadByteTest isLeadByte,
                std::size_t limit = N) {
   std::string_view text = from.bytes;
   if (from.encoding == TextEncoding::Utf8) text = {};  // never in the 8-bit record
@@ -31,7 +31,7 @@ void copyField(char (&to)[N], const RecordText& from, LeadByteTest isLeadByte,
 
 // The same for a wide field: 8-bit text read in the system's code page, Unicode text as it is.
 template <std::size_t N>
-void copyField(wchar_t (&to)[N], const RecordText& from, std::size_t limit = N) {
+void CopyField(wchar_t (&to)[N], const RecordText& from, std::size_t limit = N) {
   std::wstring text;
   if (from.encoding == TextEncoding::Utf8) {
     text = Wide(from.bytes);
@@ -49,7 +49,7 @@ void copyField(wchar_t (&to)[N], const RecordText& from, std::size_t limit = N) 
   to[n] = L'\0';
 }
 
-std::wstring systemDirectoryFile(const wchar_t* name) {
+std::wstring SystemDirectoryFile(const wchar_t* name) {
   wchar_t dir[MAX_PATH + 1] = {};
   const UINT length = GetSystemDirectoryW(dir, MAX_PATH);
   if (length == 0 || length > MAX_PATH) return name;
@@ -102,14 +102,14 @@ void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAA& re
                      LeadByteTest isLeadByte) {
   FillRecord(data, icon, record, NOTIFYICONDATAA_V1_SIZE, NOTIFYICONDATAA_V2_SIZE,
              [&](auto& to, const RecordText& from, std::size_t limit) {
-               copyField(to, from, isLeadByte, limit);
+               CopyField(to, from, isLeadByte, limit);
              });
 }
 
 void FillShellRecord(const NotifyIconData& data, HICON icon, NOTIFYICONDATAW& record) {
   FillRecord(
       data, icon, record, NOTIFYICONDATAW_V1_SIZE, NOTIFYICONDATAW_V2_SIZE,
-      [](auto& to, const RecordText& from, std::size_t limit) { copyField(to, from, limit); });
+      [](auto& to, const RecordText& from, std::size_t limit) { CopyField(to, from, limit); });
 }
 
 int SmallIconSize(UINT dpi, MetricsForDpi metricsForDpi) {
@@ -121,7 +121,7 @@ int SmallIconSize(UINT dpi, MetricsForDpi metricsForDpi) {
 
 UINT TaskbarDpi() {
   using Fn = UINT(WINAPI*)(HWND);
-  const auto dpiForWindow = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  const auto dpiForWindow = ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr); taskbar && dpiForWindow)
     if (const UINT dpi = dpiForWindow(taskbar)) return dpi;
   return SystemDpi();
@@ -137,7 +137,7 @@ bool AllowShellBroadcasts(HWND window, const ChangeMessageFilter& filter) {
 ChangeMessageFilter SystemMessageFilter() {
   using Fn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
   const auto change =
-      procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+      ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
   if (!change) return {};
   return [change](HWND window, UINT message, DWORD action) {
     return change(window, message, action, nullptr);
@@ -149,19 +149,19 @@ ChangeMessageFilter SystemMessageFilter() {
 bool Win32Desktop::notifyIcon(std::uint32_t message, const NotifyIconData& data) {
   if (data.wide()) {
     NOTIFYICONDATAW record;
-    FillShellRecord(data, trayIcon(data.hIcon), record);
+    FillShellRecord(data, TrayIcon(data.hIcon), record);
     return Shell_NotifyIconW(message, &record) != FALSE;
   }
   NOTIFYICONDATAA record;
-  FillShellRecord(data, trayIcon(data.hIcon), record);
+  FillShellRecord(data, TrayIcon(data.hIcon), record);
   return Shell_NotifyIconA(message, &record) != FALSE;
 }
 
-HICON Win32Desktop::trayIcon(IconId id) {
+HICON Win32Desktop::TrayIcon(IconId id) {
   if (id == IconId::None) return nullptr;
   using Fn = int(WINAPI*)(int, UINT);
   const int size = SmallIconSize(
-      TaskbarDpi(), procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi"));
+      TaskbarDpi(), ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi"));
   IconPtr& icon = trayIcons_[size];
   if (!icon)
     icon.reset(static_cast<HICON>(LoadImageW(instance_, L"ZANTO", IMAGE_ICON, size, size, 0)));
@@ -173,16 +173,16 @@ std::uint32_t Win32Desktop::shellVersion() {
   // version.dll is no KnownDLL: it is loaded from System32 by full path, never from the
   // program's directory.
   if (!versionLibrary_)
-    versionLibrary_.reset(LoadLibraryW(systemDirectoryFile(L"version.dll").c_str()));
+    versionLibrary_.reset(LoadLibraryW(SystemDirectoryFile(L"version.dll").c_str()));
   using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
   using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
   using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-  const auto infoSize = procAddress<SizeFn>(versionLibrary_.get(), "GetFileVersionInfoSizeW");
-  const auto info = procAddress<InfoFn>(versionLibrary_.get(), "GetFileVersionInfoW");
-  const auto query = procAddress<QueryFn>(versionLibrary_.get(), "VerQueryValueW");
+  const auto infoSize = ProcAddress<SizeFn>(versionLibrary_.get(), "GetFileVersionInfoSizeW");
+  const auto info = ProcAddress<InfoFn>(versionLibrary_.get(), "GetFileVersionInfoW");
+  const auto query = ProcAddress<QueryFn>(versionLibrary_.get(), "VerQueryValueW");
   if (!infoSize || !info || !query) return 0;
 
-  const std::wstring shell = systemDirectoryFile(L"shell32.dll");
+  const std::wstring shell = SystemDirectoryFile(L"shell32.dll");
   DWORD ignored = 0;
   const DWORD size = infoSize(shell.c_str(), &ignored);
   if (size == 0) return 0;
@@ -205,7 +205,7 @@ std::uint32_t Win32Desktop::registerWindowMessage(const std::string& name) {
 bool Win32Desktop::registerServiceProcess(bool hide) {
   if (!serviceProcessLookedUp_) {
     serviceProcessLookedUp_ = true;
-    registerServiceProcess_ = procAddress<DWORD(WINAPI*)(DWORD, DWORD)>(
+    registerServiceProcess_ = ProcAddress<DWORD(WINAPI*)(DWORD, DWORD)>(
         GetModuleHandleW(L"kernel32.dll"), "RegisterServiceProcess");
   }
   if (!registerServiceProcess_) return false;

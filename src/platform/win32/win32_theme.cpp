@@ -10,7 +10,7 @@ namespace {
 template <class R, class... Args>
 void Bind(std::function<R(Args...)>& to, HMODULE library, const char* name) {
   using Fn = R(WINAPI*)(Args...);
-  if (const auto call = procAddress<Fn>(library, name)) to = call;
+  if (const auto call = ProcAddress<Fn>(library, name)) to = call;
 }
 
 }  // namespace
@@ -25,25 +25,25 @@ ThemeApi ThemeApi::From(HMODULE uxtheme) {
   return api;
 }
 
-void TabPageTheme::open(HWND tabControl) {
-  close();
-  if (!api_.complete() || !api_.isAppThemed()) return;
+void TabPageTheme::Open(HWND tabControl) {
+  Close();
+  if (!api_.Complete() || !api_.isAppThemed()) return;
   theme_ = api_.openThemeData(tabControl, L"TAB");
 }
 
-void TabPageTheme::close() {
+void TabPageTheme::Close() {
   if (theme_) api_.closeThemeData(theme_);
   theme_ = nullptr;
 }
 
-bool TabPageTheme::paintPage(HWND page, HDC dc) const {
+bool TabPageTheme::PaintPage(HWND page, HDC dc) const {
   if (!theme_) return false;
   RECT area{};
   GetClientRect(page, &area);
   return SUCCEEDED(api_.drawThemeBackground(theme_, dc, kTabBodyPart, 0, &area, nullptr));
 }
 
-HBRUSH TabPageTheme::labelBackground(HWND label, HDC dc) const {
+HBRUSH TabPageTheme::LabelBackground(HWND label, HDC dc) const {
   if (!theme_) return nullptr;
   api_.drawThemeParentBackground(label, dc, nullptr);
   SetBkMode(dc, TRANSPARENT);

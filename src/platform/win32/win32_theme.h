@@ -23,7 +23,7 @@ struct ThemeApi {
 
   // The calls of a loaded uxtheme.dll; none from no library.
   static ThemeApi From(HMODULE uxtheme);
-  bool complete() const {
+  bool Complete() const {
     return isAppThemed && openThemeData && closeThemeData && drawThemeBackground &&
            drawThemeParentBackground;
   }
@@ -33,20 +33,20 @@ struct ThemeApi {
 class TabPageTheme {
  public:
   explicit TabPageTheme(const ThemeApi& api) : api_(api) {}
-  ~TabPageTheme() { close(); }
+  ~TabPageTheme() { Close(); }
   TabPageTheme(const TabPageTheme&) = delete;
   TabPageTheme& operator=(const TabPageTheme&) = delete;
 
   // Opens the theme of `tabControl` (again, after the user switched styles); none when the
   // program runs without styles.
-  void open(HWND tabControl);
-  void close();
-  bool active() const { return theme_ != nullptr; }
+  void Open(HWND tabControl);
+  void Close();
+  bool Active() const { return theme_ != nullptr; }
 
   // A page's background: the pane's body. False without a theme (the class brush paints).
-  bool paintPage(HWND page, HDC dc) const;
+  bool PaintPage(HWND page, HDC dc) const;
   // A label on a page: its background is the page's; the answer to WM_CTLCOLORSTATIC.
-  HBRUSH labelBackground(HWND label, HDC dc) const;
+  HBRUSH LabelBackground(HWND label, HDC dc) const;
 
  private:
   ThemeApi api_;

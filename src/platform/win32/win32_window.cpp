@@ -14,15 +14,15 @@ void WindowObject::Destroyer::operator()(HWND window) const noexcept {
   DestroyWindow(window);
 }
 
-void WindowObject::create(DWORD exStyle, const std::string& className, const std::string& caption,
+void WindowObject::Create(DWORD exStyle, const std::string& className, const std::string& caption,
                           DWORD style, int x, int y, int width, int height, HWND parent) {
   HWND window = CreateWindowExW(exStyle, Wide(className).c_str(), Wide(caption).c_str(), style, x,
                                 y, width, height, parent, nullptr, GetModuleHandleW(nullptr), this);
-  if (!window) throw std::runtime_error(systemMessage(GetLastError()));
+  if (!window) throw std::runtime_error(SystemMessage(GetLastError()));
   window_.reset(window);
 }
 
-LRESULT WindowObject::attach(HWND window) noexcept {
+LRESULT WindowObject::Attach(HWND window) noexcept {
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   return TRUE;
 }
@@ -31,15 +31,15 @@ LRESULT CALLBACK WindowObject::Procedure(HWND window, UINT msg, WPARAM wParam,
                                          LPARAM lParam) noexcept {
   if (msg == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    if (auto* self = static_cast<WindowObject*>(create->lpCreateParams)) self->attach(window);
+    if (auto* self = static_cast<WindowObject*>(create->lpCreateParams)) self->Attach(window);
   }
   auto* self = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  return self->onMessage(window, msg, wParam, lParam);
+  return self->OnMessage(window, msg, wParam, lParam);
 }
 
-std::string systemMessage(DWORD error) {
+std::string SystemMessage(DWORD error) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -60,7 +60,7 @@ namespace zanto::platform::win32 {
 
 UINT SystemDpi() {
   using Fn = UINT(WINAPI*)();
-  if (auto dpiForSystem = procAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
+  if (auto dpiForSystem = ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem"))
     return dpiForSystem();
   WindowDC screen(nullptr);
   const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;

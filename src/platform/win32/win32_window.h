@@ -17,7 +17,7 @@ class WindowObject {
   WindowObject& operator=(const WindowObject&) = delete;
   virtual ~WindowObject();
 
-  HWND hwnd() const { return window_.get(); }
+  HWND Hwnd() const { return window_.get(); }
 
   // The window procedure of every class the desktop registers.
   static LRESULT CALLBACK Procedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
@@ -26,20 +26,20 @@ class WindowObject {
   // Creates the window with this object as its receiver; throws when the system refuses.
   // Call only from the constructor of a final class, so that the first messages find the
   // whole object.
-  void create(DWORD exStyle, const std::string& className, const std::string& caption, DWORD style,
+  void Create(DWORD exStyle, const std::string& className, const std::string& caption, DWORD style,
               int x, int y, int width, int height, HWND parent);
 
   // Every message of the window (and of any other window created with this object as its
   // receiver) arrives here. Never throws.
-  virtual LRESULT onMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept = 0;
+  virtual LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept = 0;
 
   // Destroys the window now (a class whose members the window's children use calls this
   // first in its destructor).
-  void destroy() noexcept { window_.reset(); }
+  void Destroy() noexcept { window_.reset(); }
 
   // Makes `window` send its messages to this object as well (for child windows of a class of
   // our own that this object creates).
-  LRESULT attach(HWND window) noexcept;
+  LRESULT Attach(HWND window) noexcept;
 
  private:
   // Detaches the object before destroying, so that no message of the destruction reaches a
@@ -51,7 +51,7 @@ class WindowObject {
 };
 
 // Why the system refused, in its own words.
-std::string systemMessage(DWORD error);
+std::string SystemMessage(DWORD error);
 
 // The resolution of the system (of the primary monitor when the user signed in).
 UINT SystemDpi();

@@ -25,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // directory or the current one. Systems without the call (Windows 7 before KB2533623)
   // keep their default search.
   using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  if (auto setDirectories = zanto::platform::win32::procAddress<SetDirectoriesFn>(
+  if (auto setDirectories = zanto::platform::win32::ProcAddress<SetDirectoriesFn>(
           GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories"))
     setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
