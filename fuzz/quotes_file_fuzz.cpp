@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const platform::TextEncoding encoding =
       reference.unicode ? platform::TextEncoding::Utf8 : platform::TextEncoding::Ansi;
 
-  const QuoteList list = QuoteList::FromFileBytes(bytes);
+  const TQuoteList list = TQuoteList::FromFileBytes(bytes);
   ZANTO_CHECK(list.Encoding() == encoding);
   ZANTO_CHECK(list.Count() == expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
