@@ -25,15 +25,16 @@
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_text.h"
 #include "platform/window_classes.h"
+#include "window_probe.h"
 
 using zanto::platform::win32::ExtendedLengthPath;
 using zanto::platform::win32::Utf8;
 using zanto::platform::win32::Wide;
 
+using namespace zanto::e2e;
+
 namespace {
 
-using zanto::platform::window_class::kTrayIcon;
-constexpr const char* kTrayClass = kTrayIcon;
 constexpr const char* kFormClass = zanto::platform::window_class::kSettings;
 constexpr const char* kTaskbarClass = zanto::platform::window_class::kTaskbar;
 constexpr UINT kIconCallback = WM_USER + 1;
@@ -42,80 +43,11 @@ constexpr UINT kIconId = 1;
 using Handle = zanto::platform::win32::KernelHandle;
 using zanto::platform::win32::OwnFileHandle;
 
-double NowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f{};
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart) / 1000.0;
-  }();
-  LARGE_INTEGER t{};
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / frequency;
-}
-
-// Polls until `done` holds or the time is up; true when it held.
-bool WaitUntil(const std::function<bool()>& done, double timeoutMs, DWORD pollMs = 20) {
-  const double end = NowMs() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    if (NowMs() >= end) return false;
-    Sleep(pollMs);
-  }
-}
-
-// A window's text as UTF-8, whatever script it is in.
-std::string WindowText(HWND window) {
-  wchar_t text[1024] = {};
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, 2000, &length))
-    return {};
-  return Utf8(std::wstring_view(text, std::min<std::size_t>(length, 1023)));
-}
-
-std::string ClassName(HWND window) {
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-DWORD ProcessOf(HWND window) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  return pid;
-}
-
-HWND TrayWindow() {
-  return FindWindowA(kTrayClass, nullptr);
-}
 HWND FormWindow() {
   return FindWindowA(kFormClass, nullptr);
 }
 HWND TaskbarWindow() {
   return FindWindowA(kTaskbarClass, nullptr);
-}
-
-std::vector<HWND> TopLevelWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-std::vector<HWND> ChildWindows(HWND parent) {
-  std::vector<HWND> windows;
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
 }
 
 HWND ChildOfClass(HWND parent, const char* name) {
@@ -131,17 +63,6 @@ HWND VisibleBalloon() {
         (GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
       return w;
   return nullptr;
-}
-
-// Asks the shell to change nothing about the program's icon: it says yes only while the
-// icon is there.
-bool IconPresent(HWND tray) {
-  NOTIFYICONDATAA record{};
-  record.cbSize = NOTIFYICONDATAA_V2_SIZE;
-  record.hWnd = tray;
-  record.uID = kIconId;
-  record.uFlags = 0;
-  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
 }
 
 HWND VisibleMenu() {

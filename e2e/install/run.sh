@@ -58,11 +58,9 @@ rm -rf "$WORK"
 mkdir -p "$WORK" "$LOGS" "$OUT"
 rm -f "$OUT"/installer-*.png
 
-# The probe: a small Win32 program of this test (setup-probe.cpp).
-PROBE_EXE="$WORK/setup-probe.exe"
-x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -municode -static -s \
-  -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00 "$ROOT/e2e/install/setup-probe.cpp" \
-  -o "$PROBE_EXE" -lshell32 -lole32 -luuid -ladvapi32 -luser32 || exit 1
+# The probe: a small Win32 program of this test (setup-probe.cpp), built with the driver.
+PROBE_EXE="$BUILD/src/platform/win32/setup-probe.exe"
+[ -f "$PROBE_EXE" ] || { echo "missing $PROBE_EXE (build $BUILD first)" >&2; exit 2; }
 
 PROBE="$(winpath "$PROBE_EXE")"
 DRIVER="$(winpath "$BUILD/src/platform/win32/zanto-driver.exe")"

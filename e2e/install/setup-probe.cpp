@@ -21,99 +21,27 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_text.h"
+#include "window_probe.h"
+
+using namespace zanto::e2e;
+
 namespace {
 
-constexpr const wchar_t* kTrayClass = L"TTrayIconWindow";
-constexpr UINT kIconId = 1;
+using Handle = zanto::platform::win32::KernelHandle;
+using Key = zanto::platform::win32::RegistryKey;
+using zanto::platform::win32::Utf8;
+using zanto::platform::win32::Wide;
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                      nullptr, nullptr);
-  return out;
+// A window's text as the probe compares it.
+std::wstring WindowTextW(HWND window) {
+  return Wide(WindowText(window));
 }
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return out;
-}
-
-struct HandleCloser {
-  void operator()(HANDLE h) const {
-    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using Key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 int Fail(const std::string& what) {
   std::printf("FAIL: %s\n", what.c_str());
   return 1;
-}
-
-// Polls until `done` holds or the time is up; true when it held.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 50) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    if (GetTickCount64() >= end) return false;
-    Sleep(pollMs);
-  }
-}
-
-std::wstring WindowText(HWND window) {
-  wchar_t text[1024] = {};
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, 2000, &length))
-    return {};
-  return std::wstring(text, length < 1024 ? length : 1023);
-}
-
-std::wstring ClassName(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return name;
-}
-
-DWORD ProcessOf(HWND window) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  return pid;
-}
-
-std::vector<HWND> TopLevelWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-std::vector<HWND> ChildWindows(HWND parent) {
-  std::vector<HWND> windows;
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM p) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
-  return windows;
 }
 
 // A caption as a user reads it: access-key marks gone.
@@ -128,10 +56,10 @@ std::wstring Readable(std::wstring text) {
 
 // The texts a user sees in a window: its title, then every visible control's.
 std::vector<std::wstring> ShownTexts(HWND window) {
-  std::vector<std::wstring> texts{WindowText(window)};
+  std::vector<std::wstring> texts{WindowTextW(window)};
   for (HWND w : ChildWindows(window)) {
     if (!IsWindowVisible(w)) continue;
-    std::wstring text = Readable(WindowText(w));
+    std::wstring text = Readable(WindowTextW(w));
     if (!text.empty()) texts.push_back(text);
   }
   return texts;
@@ -145,18 +73,6 @@ HWND WindowShowing(const std::wstring& text) {
       if (shown.find(text) != std::wstring::npos) return w;
   }
   return nullptr;
-}
-
-HWND TrayWindow() {
-  return FindWindowW(kTrayClass, nullptr);
-}
-
-bool IconPresent(HWND tray) {
-  NOTIFYICONDATAW record{};
-  record.cbSize = NOTIFYICONDATAW_V2_SIZE;
-  record.hWnd = tray;
-  record.uID = kIconId;
-  return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
 Key OpenUserKey(const std::string& path) {
@@ -359,8 +275,8 @@ int CmdPress(const std::vector<std::string>& args) {
         window = WindowShowing(Wide(args[0]));
         if (!window) return false;
         for (HWND w : ChildWindows(window))
-          if (ClassName(w) == L"Button" && IsWindowVisible(w) && IsWindowEnabled(w) &&
-              Readable(WindowText(w)) == Wide(args[1])) {
+          if (ClassName(w) == "Button" && IsWindowVisible(w) && IsWindowEnabled(w) &&
+              Readable(WindowTextW(w)) == Wide(args[1])) {
             button = w;
             return true;
           }

@@ -28,6 +28,12 @@ struct LibraryDeleter {
 };
 using LibraryPtr = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
 
+// Registry keys (advapi32: only its users link it).
+struct RegistryKeyDeleter {
+  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyDeleter>;
+
 // Kernel handles; CreateFile's "no handle" is INVALID_HANDLE_VALUE, which never gets here.
 struct KernelHandleDeleter {
   void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
