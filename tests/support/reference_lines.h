@@ -53,34 +53,39 @@ inline void Append(std::string& out, char32_t c) {
   }
 }
 
+// The sequence at `i`, by the table of well-formed UTF-8 sequences: how many bytes it takes
+// (a malformed one as far as it goes, at least one byte), and whether it is well formed.
+inline std::size_t Sequence(std::string_view b, std::size_t i, bool& wellFormed) {
+  const auto c = static_cast<unsigned char>(b[i]);
+  wellFormed = c < 0x80;
+  if (wellFormed) return 1;
+  int n = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) n = 1;
+  if (c >= 0xE0 && c <= 0xEF) n = 2;
+  if (c >= 0xF0 && c <= 0xF4) n = 3;
+  if (c == 0xE0) lo = 0xA0;
+  if (c == 0xED) hi = 0x9F;
+  if (c == 0xF0) lo = 0x90;
+  if (c == 0xF4) hi = 0x8F;
+  std::size_t k = 1;
+  for (; n > 0 && k <= static_cast<std::size_t>(n) && i + k < b.size(); ++k) {
+    const auto next = static_cast<unsigned char>(b[i + k]);
+    if (k == 1 ? (next < lo || next > hi) : (next < 0x80 || next > 0xBF)) break;
+  }
+  wellFormed = n > 0 && k == static_cast<std::size_t>(n) + 1;
+  return k;
+}
+
 // UTF-8 by the table of well-formed sequences: each sequence that is not, as far as it
 // goes, becomes one U+FFFD. `ok` says whether there was none.
 inline std::string Utf8(std::string_view b, bool& ok) {
   std::string out;
   ok = true;
-  std::size_t i = 0;
-  while (i < b.size()) {
-    const auto c = static_cast<unsigned char>(b[i]);
-    int n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    if (c >= 0xC2 && c <= 0xDF) n = 1;
-    if (c >= 0xE0 && c <= 0xEF) n = 2;
-    if (c >= 0xF0 && c <= 0xF4) n = 3;
-    if (c == 0xE0) lo = 0xA0;
-    if (c == 0xED) hi = 0x9F;
-    if (c == 0xF0) lo = 0x90;
-    if (c == 0xF4) hi = 0x8F;
-    std::size_t k = 1;
-    for (; n > 0 && k <= static_cast<std::size_t>(n) && i + k < b.size(); ++k) {
-      const auto next = static_cast<unsigned char>(b[i + k]);
-      if (k == 1 ? (next < lo || next > hi) : (next < 0x80 || next > 0xBF)) break;
-    }
-    if (n > 0 && k == static_cast<std::size_t>(n) + 1) {
+  for (std::size_t i = 0; i < b.size();) {
+    bool wellFormed = false;
+    const std::size_t k = Sequence(b, i, wellFormed);
+    if (wellFormed) {
       out.append(b.substr(i, k));
     } else {
       out += "\xEF\xBF\xBD";
@@ -92,6 +97,16 @@ inline std::string Utf8(std::string_view b, bool& ok) {
 }
 
 }  // namespace reference
+
+// Whether every byte is part of a well-formed UTF-8 sequence, by the same table.
+inline bool IsWellFormedUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    bool wellFormed = false;
+    i += reference::Sequence(bytes, i, wellFormed);
+    if (!wellFormed) return false;
+  }
+  return true;
+}
 
 inline ReferenceText ReferenceQuotes(std::string_view bytes) {
   ReferenceText text;
