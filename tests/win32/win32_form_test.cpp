@@ -143,9 +143,16 @@ TEST_F(SettingsWindow, TabGoesThroughTheButtonsThePageControlAndTheShownPage) {
   EXPECT_EQ(Focused(), Index("BitBtn1")) << "the General page has nothing to stop on";
 
   form->setActivePage(pages, 1);
+  const HWND list = Control("ListView1");
+  form->setRowCount(Index("ListView1"), events.rows.size());
   for (const char* name : {"BitBtn2", "PageControl", "ListView1", "BitBtn1"}) {
     Tab();
     EXPECT_EQ(Focused(), Index(name)) << "forwards to " << name;
+    if (Focused() != Index("ListView1")) continue;
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 0)
+        << "the list shows where the keyboard is: on its first row";
+    EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1)
+        << "which is not chosen by that";
   }
   for (const char* name : {"ListView1", "PageControl", "BitBtn2", "BitBtn1"}) {
     Tab(false, true);

@@ -597,6 +597,19 @@ bool Win32Form::OnNotify(const NMHDR& header) {
     events_.pageSelected(index, page);
     return true;
   }
+  if (c.kind == ControlKind::ListView && header.code == NM_SETFOCUS) {
+    // A list shows where its focus is on its focused row: with none yet, the first row takes
+    // it (without being selected), so that Tab into the list shows where the keyboard is.
+    if (SendMessageW(header.hwndFrom, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) ==
+            -1 &&
+        SendMessageW(header.hwndFrom, LVM_GETITEMCOUNT, 0, 0) > 0) {
+      LVITEMW state{};
+      state.stateMask = LVIS_FOCUSED;
+      state.state = LVIS_FOCUSED;
+      SendMessageW(header.hwndFrom, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    }
+    return false;
+  }
   if (c.kind == ControlKind::ListView && header.code == LVN_GETDISPINFOW) {
     auto& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item;
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iItem >= 0) {
