@@ -23,19 +23,7 @@ MAX_BYTES=$((300 * 1024))
 
 [ -f "$EXE" ] || { echo "missing $EXE (build first)" >&2; exit 2; }
 
-passed=0
-failed=0
-expect() {
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    passed=$((passed + 1))
-  else
-    echo "  FAIL  $what"
-    failed=$((failed + 1))
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
@@ -46,32 +34,31 @@ trap 'rm -rf "$tmp"' EXIT
 
 size=$(stat -c %s "$EXE")
 echo "== $EXE: $size bytes"
-expect "smaller than 300 KB ($size < $MAX_BYTES bytes)" test "$size" -lt "$MAX_BYTES"
-expect "no iostreams linked in" bash -c "! grep -Eq 'basic_ios|ios_base' '$tmp/strings'"
+check "smaller than 300 KB ($size < $MAX_BYTES bytes)" test "$size" -lt "$MAX_BYTES"
+check "no iostreams linked in" bash -c "! grep -Eq 'basic_ios|ios_base' '$tmp/strings'"
 
-expect "a Windows GUI program" grep -Eq '^Subsystem[[:space:]]+00000002' "$tmp/headers"
+check "a Windows GUI program" grep -Eq '^Subsystem[[:space:]]+00000002' "$tmp/headers"
 
 # The DLLs every Windows has in System32 and that the program may use.
 system_dlls='^(kernel32|user32|gdi32|shell32|comctl32|advapi32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' "$tmp/headers" | tr 'A-Z' 'a-z' | sort -u)
 echo "  imports: $(echo $imports)"
 foreign=$(echo "$imports" | grep -Ev "$system_dlls" || true)
-expect "imports system DLLs only${foreign:+ (not: $(echo $foreign))}" test -z "$foreign"
-expect "no C++ runtime or threads DLL needed" \
+check "imports system DLLs only${foreign:+ (not: $(echo $foreign))}" test -z "$foreign"
+check "no C++ runtime or threads DLL needed" \
   bash -c "! echo '$imports' | grep -Eq 'libstdc|libgcc|libwinpthread'"
 
 for flag in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
-  expect "PE flag $flag" grep -Eq "^[[:space:]]+$flag\$" "$tmp/headers"
+  check "PE flag $flag" grep -Eq "^[[:space:]]+$flag\$" "$tmp/headers"
 done
-expect "relocations kept, so that ASLR can move the image" grep -q '\.reloc' "$tmp/sections"
+check "relocations kept, so that ASLR can move the image" grep -q '\.reloc' "$tmp/sections"
 
-expect "manifest: common controls v6" grep -q 'Microsoft.Windows.Common-Controls' "$tmp/strings"
-expect "manifest: asInvoker" grep -q 'level="asInvoker"' "$tmp/strings"
-expect "manifest: per-monitor DPI awareness" grep -q 'PerMonitorV2' "$tmp/strings"
-expect "manifest: paths beyond 260 characters" grep -q "<longPathAware[^>]*>true<" "$tmp/strings"
-expect "version resource: FileDescription Zanto" grep -qx 'Zanto' "$tmp/strings16"
-expect "version resource: version 0.1.0.0" grep -qx '0.1.0.0' "$tmp/strings16"
-expect "quotes.txt beside the exe" test -s "$BIN/quotes.txt"
+check "manifest: common controls v6" grep -q 'Microsoft.Windows.Common-Controls' "$tmp/strings"
+check "manifest: asInvoker" grep -q 'level="asInvoker"' "$tmp/strings"
+check "manifest: per-monitor DPI awareness" grep -q 'PerMonitorV2' "$tmp/strings"
+check "manifest: paths beyond 260 characters" grep -q "<longPathAware[^>]*>true<" "$tmp/strings"
+check "version resource: FileDescription Zanto" grep -qx 'Zanto' "$tmp/strings16"
+check "version resource: version 0.1.0.0" grep -qx '0.1.0.0' "$tmp/strings16"
+check "quotes.txt beside the exe" test -s "$BIN/quotes.txt"
 
-echo "check-exe: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally check-exe

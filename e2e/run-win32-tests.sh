@@ -11,10 +11,8 @@ if [ $# -ne 1 ]; then
 fi
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "$1" && pwd)" || exit 2
-if [ -z "${ZANTO_E2E_DISPLAY_READY:-}" ]; then
-  export ZANTO_E2E_DISPLAY_READY=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$BUILD"
-fi
+. "$ROOT/e2e/checks.sh"
+in_private_display "$0" "$BUILD"
 
 TEST="$BUILD/tests/win32/win32_desktop_test.exe"
 LOGS="$BUILD/e2e/logs"

@@ -16,11 +16,8 @@ fi
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "$1" && pwd)" || exit 2
 
-# Everything runs inside one private X server.
-if [ -z "${ZANTO_E2E_DISPLAY_READY:-}" ]; then
-  export ZANTO_E2E_DISPLAY_READY=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$BUILD"
-fi
+. "$ROOT/e2e/checks.sh"
+in_private_display "$0" "$BUILD"
 
 BIN="$BUILD/src/platform/win32"
 E2E="$BUILD/e2e"
@@ -35,8 +32,6 @@ for f in "$BIN/zanto.exe" "$BIN/zanto-driver.exe" "$QUOTES"; do
   [ -f "$f" ] || { echo "missing $f (build first)" >&2; exit 2; }
 done
 
-PASSED=0
-FAILED=0
 STARTED=$SECONDS
 
 teardown() {
@@ -58,32 +53,6 @@ drive() {
   return $rc
 }
 
-# check WHAT DRIVER-COMMAND...: one checked step.
-check() {
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    PASSED=$((PASSED + 1))
-    return 0
-  fi
-  echo "  FAIL  $what"
-  FAILED=$((FAILED + 1))
-  return 1
-}
-
-# expect WHAT CONDITION...: a check done here rather than by the driver.
-expect() {
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    PASSED=$((PASSED + 1))
-  else
-    echo "  FAIL  $what"
-    FAILED=$((FAILED + 1))
-  fi
-}
 
 shot() {
   timeout 20 import -window root "$OUT/$1.png" >/dev/null 2>&1 &&
@@ -121,10 +90,10 @@ scenario_normal_use() {
   local after
   after="$(reported_ms)"
   after="${after:-0}"
-  expect "the first quote was asked for at about one second (balloon ${after} ms after the tray window, less Wine's 2 s)" \
+  check "the first quote was asked for at about one second (balloon ${after} ms after the tray window, less Wine's 2 s)" \
     test "$after" -ge 2500 -a "$after" -le 4500
   first="$(reported_quote)"
-  expect "the balloon shows a line of quotes.txt" grep -Fxq -- "$first" "$QUOTES"
+  check "the balloon shows a line of quotes.txt" grep -Fxq -- "$first" "$QUOTES"
   shot balloon
   check "the shell has the icon" drive icon
 
@@ -175,7 +144,7 @@ scenario_normal_use() {
   check "Tell me more shows another quote at once" drive balloon --other-than "$first" --timeout 8000
   local more
   more="$(reported_quote)"
-  expect "... a line of quotes.txt" grep -Fxq -- "$more" "$QUOTES"
+  check "... a line of quotes.txt" grep -Fxq -- "$more" "$QUOTES"
   shot balloon-more
   check "a click on the balloon withdraws it" drive balloon-click
 
@@ -190,7 +159,7 @@ scenario_no_quotes() {
   local exe
   exe="$(install_copy missing)"
   check "started" drive launch "$exe" --balloon
-  expect "the balloon says the file could not be found" \
+  check "the balloon says the file could not be found" \
     test "$(reported_quote)" = "Ai. Quotes.txt could not be found!"
   shot balloon-missing
   check "the quote list holds that one line" drive wait rows=1
@@ -272,7 +241,7 @@ scenario_any_folder() {
   lines="$(awk 'END{print NR}' "$QUOTES")"
   exe="$(install_copy "$folder" "$QUOTES")"
   check "started" drive launch "$exe" --balloon
-  expect "the balloon shows a line of quotes.txt, not \"could not be found\"" \
+  check "the balloon shows a line of quotes.txt, not \"could not be found\"" \
     grep -Fxq -- "$(reported_quote)" "$QUOTES"
   check "the quote list holds every line" drive wait rows="$lines"
   check "Exit" drive exit-via-menu
@@ -334,7 +303,7 @@ scenario_unicode_files() {
     exe="$(install_copy "unicode-$form" "$WORK/quotes-$form.txt")"
     check "$form: started, the first quote comes up" drive launch "$exe" --balloon
     quote="$(reported_quote)"
-    expect "$form: the balloon shows every character (\"$quote\")" \
+    check "$form: the balloon shows every character (\"$quote\")" \
       test "$quote" = "$line1" -o "$quote" = "$line2"
     [ "$form" = utf16le ] && shot balloon-unicode
     check "$form: Settings" drive menu-open
@@ -342,7 +311,7 @@ scenario_unicode_files() {
     check "... the Quotes tab" drive tab 1
     check "... shows two rows" drive wait page=1 rows=2
     drive list-rows 2 >/dev/null
-    expect "$form: the Quotes page lists both lines whole, no mark before the first" \
+    check "$form: the Quotes page lists both lines whole, no mark before the first" \
       test "$(sed -n 's/^row: //p' "$DRIVER_OUT" | tr -d '\r')" = "$(printf '%s\n%s' "$line1" "$line2")"
     [ "$form" = utf16le ] && shot page-quotes-unicode
     check "Exit" drive exit-via-menu
@@ -391,5 +360,4 @@ scenario_unicode_files
 scenario_timing
 
 echo "== end to end under Wine: $((SECONDS - STARTED)) s; screenshots in out/"
-echo "e2e: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+tally e2e

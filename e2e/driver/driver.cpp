@@ -781,14 +781,7 @@ int CmdKill(const std::vector<std::string>&) {
 }  // namespace
 
 int wmain(int argc, wchar_t** wideArgs) {
-  // Paths in any script arrive whole only through the wide command line.
-  std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(Utf8(wideArgs[i]));
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: zanto-driver COMMAND [ARGS...]\n");
-    return 2;
-  }
-  const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
+  const Commands commands = {
       {"launch", CmdLaunch},
       {"state", CmdState},
       {"wait", CmdWait},
@@ -813,12 +806,5 @@ int wmain(int argc, wchar_t** wideArgs) {
       {"shell-busy", CmdShellBusy},
       {"list-rows", CmdListRows},
   };
-  const auto command = commands.find(args[1]);
-  if (command == commands.end()) {
-    std::fprintf(stderr, "unknown command %s\n", args[1].c_str());
-    return 2;
-  }
-  const int rc = command->second(std::vector<std::string>(args.begin() + 2, args.end()));
-  std::fflush(stdout);
-  return rc;
+  return RunCommandLine("zanto-driver", argc, wideArgs, commands);
 }

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/win32/win32_text.h"
 #include "platform/window_classes.h"
@@ -86,6 +87,23 @@ bool IconPresent(HWND tray) {
   record.uID = 1;  // the program's one icon
   record.uFlags = 0;
   return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+}
+
+int RunCommandLine(const char* tool, int argc, wchar_t** wideArgs, const Commands& commands) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(platform::win32::Utf8(wideArgs[i]));
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s COMMAND [ARGS...]\n", tool);
+    return 2;
+  }
+  const auto command = commands.find(args[1]);
+  if (command == commands.end()) {
+    std::fprintf(stderr, "unknown command %s\n", args[1].c_str());
+    return 2;
+  }
+  const int rc = command->second(std::vector<std::string>(args.begin() + 2, args.end()));
+  std::fflush(stdout);
+  return rc;
 }
 
 }  // namespace zanto::e2e

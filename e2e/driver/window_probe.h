@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,12 @@ HWND TrayWindow();
 // Whether the shell has the icon of that window: a change of nothing, which the shell
 // agrees to only while it has the icon.
 bool IconPresent(HWND tray);
+
+// A tool's commands by name: each gets the words after its name and gives the exit status.
+using Command = int (*)(const std::vector<std::string>&);
+using Commands = std::map<std::string, Command>;
+// The whole of a tool's wmain: the command its command line names, run. Paths in any
+// script arrive whole only through the wide command line.
+int RunCommandLine(const char* tool, int argc, wchar_t** wideArgs, const Commands& commands);
 
 }  // namespace zanto::e2e

@@ -22,10 +22,8 @@ ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 DIST="$(cd "$1" && pwd)" || exit 2
 BUILD="$(cd "$2" && pwd)" || exit 2
 
-if [ -z "${ZANTO_INSTALL_DISPLAY_READY:-}" ]; then
-  export ZANTO_INSTALL_DISPLAY_READY=1
-  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$DIST" "$BUILD"
-fi
+. "$ROOT/e2e/checks.sh"
+in_private_display "$0" "$DIST" "$BUILD"
 
 WORK="$BUILD/install-e2e"
 LOGS="$WORK/logs"
@@ -45,8 +43,6 @@ for f in "$BUILD/src/platform/win32/zanto-driver.exe" "$BUILD/src/platform/win32
   [ -f "$f" ] || { echo "missing $f (build first)" >&2; exit 2; }
 done
 
-PASSED=0
-FAILED=0
 STARTED=$SECONDS
 # The prefix (about 700 MB) is made anew by every run: nothing of it is worth keeping.
 teardown() {
@@ -78,19 +74,6 @@ probe() { win "$PROBE" "$@"; }
 drive() { win "$DRIVER" "$@"; }
 reported() { sed 's/\r$//' "$REPORT"; }
 reported_quote() { sed -n 's/.*: "\(.*\)"\r*$/\1/p' "$REPORT" | tail -1; }
-
-check() {
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    PASSED=$((PASSED + 1))
-    return 0
-  fi
-  echo "  FAIL  $what"
-  FAILED=$((FAILED + 1))
-  return 1
-}
 
 # Where things land: the Unix side of the user's folders in the prefix.
 USER_DIR="$WINEPREFIX/drive_c/users/$(id -un)"
@@ -291,5 +274,4 @@ scenario_pages
 drive kill >/dev/null
 
 echo "== the Windows installer under Wine: $((SECONDS - STARTED)) s; screenshots in out/"
-echo "installer: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+tally installer

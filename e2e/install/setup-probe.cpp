@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -337,24 +336,11 @@ int CmdShortcut(const std::vector<std::string>& args) {
 }  // namespace
 
 int wmain(int argc, wchar_t** wideArgs) {
-  std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(Utf8(wideArgs[i]));
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: setup-probe COMMAND [ARGS...]\n");
-    return 2;
-  }
-  const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
+  const Commands commands = {
       {"reg", CmdReg},     {"run-entry", CmdRunEntry}, {"ends-zanto", CmdEndsZanto},
       {"run", CmdRun},     {"start", CmdStart},        {"window", CmdWindow},
       {"press", CmdPress}, {"gone", CmdGone},          {"shortcut", CmdShortcut},
       {"front", CmdFront},
   };
-  const auto command = commands.find(args[1]);
-  if (command == commands.end()) {
-    std::fprintf(stderr, "unknown command %s\n", args[1].c_str());
-    return 2;
-  }
-  const int rc = command->second(std::vector<std::string>(args.begin() + 2, args.end()));
-  std::fflush(stdout);
-  return rc;
+  return RunCommandLine("setup-probe", argc, wideArgs, commands);
 }

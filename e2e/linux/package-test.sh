@@ -17,21 +17,8 @@ rm -rf "$out"
 mkdir -p "$out"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+. "$repo/e2e/checks.sh"
 began=$SECONDS
-
-check() {
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    passed=$((passed + 1))
-  else
-    echo "  FAIL  $what"
-    failed=$((failed + 1))
-  fi
-}
 
 echo "== $(basename "$deb"): lintian"
 lintian --fail-on error,warning -I --pedantic "$deb" >"$work/lintian.out" 2>&1
@@ -127,5 +114,4 @@ check "dpkg --purge: nothing is left" eval '
   [ -z "$(find "$root" -path "$root/var" -prune -o ! -type d -print)" ]'
 
 echo "== the Debian package: $((SECONDS - began)) s"
-echo "package: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally package

@@ -17,13 +17,11 @@ import shlex
 import shutil
 import signal
 import sys
-import tempfile
-import threading
 import time
 
 import zanto_e2e
-from zanto_e2e import (NOTIFICATIONS, Bus, Failure, HostStandIn, Monitor, Services, log,
-                       screenshot, wait_until, windows)
+from zanto_e2e import (NOTIFICATIONS, Bus, Checks, Failure, HostStandIn, Monitor, log,
+                       run_checks, screenshot, wait_until, windows)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -48,35 +46,15 @@ def autostart_command(root, path):
     return [arg for arg in shlex.split(entry["Exec"]) if not arg.startswith("%")], entry
 
 
-class PackageTest:
+class PackageTest(Checks):
     def __init__(self, root, out):
-        self.root, self.out = root, out
-        self.services = Services(out)
-        self.passed = 0
-        self.work = tempfile.mkdtemp(prefix="zanto-package-")
+        super().__init__(out, "zanto-package-")
+        self.root = root
         with open(os.path.join(root, "usr/lib/zanto/quotes.txt"), encoding="utf-8") as f:
             self.packaged = f.read().splitlines()
 
-    def ok(self, text):
-        self.passed += 1
-        log(f"ok {self.passed} - {text}")
-
-    def check(self, condition, text):
-        if not condition:
-            raise Failure(text)
-        self.ok(text)
-
     def start_desktop(self):
-        read, write = os.pipe()
-        self.services.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                     "1280x800x24", "-nolisten", "tcp", "-noreset"],
-                            pass_fds=[write])
-        os.close(write)
-        ready = []
-        threading.Thread(target=lambda: ready.append(os.read(read, 16)), daemon=True).start()
-        display = wait_until("Xvfb tells its display", lambda: ready and ready[0], 15)
-        os.close(read)
-        os.environ["DISPLAY"] = ":" + display.decode().strip()
+        self.start_xvfb()
         self.bus = Bus()
         self.monitor = Monitor()
         self.services.start("watcher", ["status-notifier-watcher"])
@@ -154,22 +132,8 @@ def main():
         return 2
     root, out = (os.path.abspath(a) for a in sys.argv[1:])
     os.makedirs(out, exist_ok=True)
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(Failure("stopped from outside")))
     test = PackageTest(root, out)
-    failed = 0
-    try:
-        test.run()
-    except Failure as e:
-        failed = 1
-        log(f"not ok {test.passed + 1} - {e}")
-        try:
-            screenshot(os.path.join(out, "failure.png"))
-            log("   (the screen: out/linux-package/failure.png; the services' output: *.log)")
-        except Exception:  # noqa: BLE001 - the display may be gone too
-            pass
-    finally:
-        test.services.stop_all()
-        shutil.rmtree(test.work, ignore_errors=True)
+    failed = run_checks(test, "out/linux-package")
     log(f"{test.passed} passed, {failed} failed")
     return 1 if failed else 0
 

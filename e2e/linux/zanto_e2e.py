@@ -439,15 +439,16 @@ class Accessibility:
 # The test.
 
 
-class Test:
-    def __init__(self, build, out):
-        self.build, self.out = build, out
+# ---------------------------------------------------------------------------------------
+# A run of checks, counted as TAP lines; the first failed check ends it.
+
+
+class Checks:
+    def __init__(self, out, scratch_prefix):
+        self.out = out
         self.services = Services(out)
         self.passed = 0
-        self.zanto = None
-        self.work = tempfile.mkdtemp(prefix="zanto-e2e-")
-        with open(os.path.join(build, "quotes.txt"), encoding="utf-8", errors="replace") as f:
-            self.quotes = f.read().splitlines()
+        self.work = tempfile.mkdtemp(prefix=scratch_prefix)
 
     def ok(self, text):
         self.passed += 1
@@ -458,9 +459,8 @@ class Test:
             raise Failure(text)
         self.ok(text)
 
-    # -- the desktop ----------------------------------------------------------------------
-
-    def start_desktop(self):
+    def start_xvfb(self):
+        """A private X server, made the DISPLAY of everything started after it."""
         read, write = os.pipe()
         # No reset when the last client leaves: the next one would find the display gone.
         self.services.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0",
@@ -472,6 +472,42 @@ class Test:
         display = wait_until("Xvfb tells its display", lambda: ready and ready[0], 15)
         os.close(read)
         os.environ["DISPLAY"] = ":" + display.decode().strip()
+
+
+def run_checks(test, shown_out):
+    """Runs test.run() to its end or its first failure, the screen of a failure saved, every
+    service stopped; the exit status. shown_out: OUT_DIR as the closing lines name it."""
+    # Ended from outside (the script's time limit): stop the services first.
+    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(Failure("stopped from outside")))
+    failed = 0
+    try:
+        test.run()
+    except Failure as e:
+        failed = 1
+        log(f"not ok {test.passed + 1} - {e}")
+        try:
+            screenshot(os.path.join(test.out, "failure.png"))
+            log(f"   (the screen: {shown_out}/failure.png; the services' output: {shown_out}/*.log)")
+        except Exception:  # noqa: BLE001 - the display may be gone too
+            pass
+    finally:
+        test.services.stop_all()
+        shutil.rmtree(test.work, ignore_errors=True)
+    return failed
+
+
+class Test(Checks):
+    def __init__(self, build, out):
+        super().__init__(out, "zanto-e2e-")
+        self.build = build
+        self.zanto = None
+        with open(os.path.join(build, "quotes.txt"), encoding="utf-8", errors="replace") as f:
+            self.quotes = f.read().splitlines()
+
+    # -- the desktop ----------------------------------------------------------------------
+
+    def start_desktop(self):
+        self.start_xvfb()
         wait_until("the display answers", lambda: subprocess.run(
             ["xdpyinfo"], capture_output=True).returncode == 0, 10)
         # A window manager, for what a user does with the window's frame.
@@ -926,24 +962,9 @@ def main():
         return 2
     build, out = (os.path.abspath(a) for a in sys.argv[1:])
     os.makedirs(out, exist_ok=True)
-    # Ended from outside (run.sh's time limit): stop the services first.
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(Failure("stopped from outside")))
     test = Test(build, out)
     began = time.monotonic()
-    failed = 0
-    try:
-        test.run()
-    except Failure as e:
-        failed = 1
-        log(f"not ok {test.passed + 1} - {e}")
-        try:
-            screenshot(os.path.join(out, "failure.png"))
-            log("   (the screen: out/linux/failure.png; the services' output: out/linux/*.log)")
-        except Exception:  # noqa: BLE001 - the display may be gone too
-            pass
-    finally:
-        test.services.stop_all()
-        shutil.rmtree(test.work, ignore_errors=True)
+    failed = run_checks(test, "out/linux")
     log(f"Linux end-to-end: {time.monotonic() - began:.1f} s")
     log(f"{test.passed} passed, {failed} failed")
     return 1 if failed else 0
