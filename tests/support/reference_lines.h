@@ -12,18 +12,15 @@ namespace zanto::test {
 inline std::vector<std::string> ReferenceLines(std::string_view bytes) {
   bytes = bytes.substr(0, bytes.find('\0'));
   std::vector<std::string> lines;
-  std::string line;
+  std::size_t begin = 0;  // of the line the byte at i is in
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
-    if (c != '\r' && c != '\n') {
-      line += c;
-      continue;
-    }
-    lines.push_back(std::move(line));
-    line.clear();
+    if (c != '\r' && c != '\n') continue;
+    lines.emplace_back(bytes.substr(begin, i - begin));
     if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    begin = i + 1;
   }
-  if (!line.empty()) lines.push_back(std::move(line));
+  if (begin < bytes.size()) lines.emplace_back(bytes.substr(begin));
   return lines;
 }
 
@@ -81,6 +78,7 @@ inline std::size_t Sequence(std::string_view b, std::size_t i, bool& wellFormed)
 // goes, becomes one U+FFFD. `ok` says whether there was none.
 inline std::string Utf8(std::string_view b, bool& ok) {
   std::string out;
+  out.reserve(b.size());
   ok = true;
   for (std::size_t i = 0; i < b.size();) {
     bool wellFormed = false;
