@@ -71,8 +71,8 @@ inline std::string_view TraceOp(std::string_view line) {
 }
 
 // How many characters the record counts in a text, reckoned apart from the program's own
-// decoder, as the other checks here are: bytes of 8-bit text; UTF-16 units of Unicode text (which
-// must be valid UTF-8): one a sequence, two for a four-byte one, a character beyond U+FFFF.
+// decoder: bytes of 8-bit text; UTF-16 units of Unicode text (well-formed UTF-8), one for each
+// sequence and two for a four-byte one, a character beyond U+FFFF.
 inline std::size_t RecordUnits(platform::Text text) {
   if (text.encoding == platform::TextEncoding::Ansi) return text.bytes.size();
   std::size_t units = 0;
