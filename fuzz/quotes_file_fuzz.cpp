@@ -14,14 +14,10 @@
 // kPassQuotes balloons of a longer one. Each balloon shows a quote of the deck not shown yet
 // in its pass, cut as above; a click withdraws them all; nothing reaches the error box; and
 // the icon and every timer are gone at the end.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -35,6 +31,7 @@
 #include "quotes/quote_list.h"
 #include "support/constants.h"
 #include "support/reference_lines.h"
+#include "support/temp_dir.h"
 #include "toolkit/random_source.h"
 
 namespace {
@@ -47,29 +44,12 @@ constexpr std::size_t kBalloonLimit = 255;
 constexpr std::uint32_t kWholeProgramShare = 16;
 constexpr std::size_t kPassQuotes = 16;
 
-// Where the program lies: a private folder, removed when the fuzzer ends. One for the whole
-// process, as libFuzzer calls the target over and over in it and never says when it is done.
-class ProgramDir {
- public:
-  ProgramDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zanto-fuzz-XXXXXX").string();
-    ZANTO_CHECK(::mkdtemp(pattern.data()) != nullptr);
-    path_ = pattern;
-  }
-  ~ProgramDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ProgramDir(const ProgramDir&) = delete;
-  ProgramDir& operator=(const ProgramDir&) = delete;
-  static const std::string& Path() {
-    static const ProgramDir dir;
-    return dir.path_;
-  }
-
- private:
-  std::string path_;
-};
+// Where the program lies, for the whole process: libFuzzer calls the target over and over in
+// it and never says when it is done, so the folder goes when the process ends.
+const test::TempDir& ProgramDir() {
+  static const test::TempDir dir;
+  return dir;
+}
 
 std::uint32_t Fnv1a(std::string_view bytes) {
   std::uint32_t h = 2166136261u;
@@ -168,11 +148,7 @@ void NextTick(sim::SimDesktop& desktop) {
 // of its quotes, in the file's order.
 void RunWholeProgram(const std::string& bytes, const std::vector<std::string_view>& cuts,
                      TextEncoding encoding, std::uint32_t seed) {
-  {
-    std::ofstream file(ProgramDir::Path() + "/quotes.txt", std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ZANTO_CHECK(file.good());
-  }
+  ProgramDir().Write("quotes.txt", bytes);
   // What each pass may show: every quote once.
   std::map<std::string_view, int> deck;
   for (std::string_view cut : cuts) ++deck[cut];
@@ -184,7 +160,7 @@ void RunWholeProgram(const std::string& bytes, const std::vector<std::string_vie
   std::ostream out(&watch);
   sim::Trace trace(out);
   sim::SimOptions options;
-  options.executablePath = ProgramDir::Path() + "/zanto.exe";
+  options.executablePath = ProgramDir().File("zanto.exe");
   options.utcMillisecondsOfDay = seed;
   sim::SimDesktop desktop(options, trace);
   TfrmSettings* form = nullptr;
