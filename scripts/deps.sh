@@ -26,4 +26,4 @@ LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openb
 PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
   imagemagick zip dpkg-dev)
 # The tests of the packages, besides the Windows and Linux desktop packages above.
-PACKAGE_TEST_PACKAGES=(lintian unzip)
+PACKAGE_TEST_PACKAGES=(lintian unzip desktop-file-utils)

@@ -3,7 +3,7 @@
 # fresh root, started at login on a headless desktop (package_e2e.py), then removed and
 # purged. The screen of the first quote goes to out/linux-package/.
 # usage: e2e/linux/package-test.sh DEB
-# Needs lintian and the packages e2e/linux/run.sh needs.
+# Needs lintian, desktop-file-utils and the packages e2e/linux/run.sh needs.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
@@ -31,11 +31,12 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $1, $2, $6, $7,
   sed 's/ *$//' | sort -k3 >"$work/files"
 sed 's/^/      /' "$work/files"
 cat >"$work/expected" <<'LIST'
--rw-r--r-- root/root /etc/xdg/autostart/zanto.desktop
+-rw-r--r-- root/root /etc/xdg/autostart/org.example.zanto.Zanto.desktop
 lrwxrwxrwx root/root /usr/bin/zanto -> ../lib/zanto/zanto
 -rw-r--r-- root/root /usr/lib/zanto/quotes.txt
 -rwxr-xr-x root/root /usr/lib/zanto/zanto
--rw-r--r-- root/root /usr/share/applications/zanto.desktop
+-rw-r--r-- root/root /usr/share/applications/org.example.zanto.Zanto.desktop
+-rw-r--r-- root/root /usr/share/dbus-1/services/org.example.zanto.Zanto.service
 -rw-r--r-- root/root /usr/share/doc/zanto/changelog.gz
 -rw-r--r-- root/root /usr/share/doc/zanto/copyright
 -rw-r--r-- root/root /usr/share/icons/hicolor/16x16/apps/zanto.png
@@ -44,15 +45,35 @@ lrwxrwxrwx root/root /usr/bin/zanto -> ../lib/zanto/zanto
 -rw-r--r-- root/root /usr/share/lintian/overrides/zanto
 -rw-r--r-- root/root /usr/share/man/man1/zanto.1.gz
 LIST
-check "exactly the program, its quotes, the menu and autostart entries, icons and docs" \
+check "exactly the program, its quotes, the menu and autostart entries, the D-Bus service, icons and docs" \
   diff -u "$work/expected" "$work/files"
 check "the autostart entry is a conffile" eval '
-  dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/xdg/autostart/zanto.desktop'
+  dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/xdg/autostart/org.example.zanto.Zanto.desktop'
+
+# The menu entry: its four actions, D-Bus activation, and an Exec line for launchers
+# without it; the autostart entry only starts the program; the bus service starts the
+# installed program, and is named as the bus name it owns.
+dpkg-deb -x "$deb" "$work/files-root"
+menu="$work/files-root/usr/share/applications/org.example.zanto.Zanto.desktop"
+autostart="$work/files-root/etc/xdg/autostart/org.example.zanto.Zanto.desktop"
+service="$work/files-root/usr/share/dbus-1/services/org.example.zanto.Zanto.service"
+check "desktop-file-validate: the menu and autostart entries" \
+  desktop-file-validate "$menu" "$autostart"
+check "the menu entry is D-Bus activatable, with Exec=zanto besides" eval '
+  grep -qx DBusActivatable=true "$menu" && grep -qx Exec=zanto "$menu"'
+check "its actions are the tray menu's commands, without access-key marks" eval '
+  [ "$(grep -x "Actions=.*" "$menu")" = "Actions=tell-me-more;settings;about;exit;" ] &&
+  [ "$(sed -n "/^\[Desktop Action /,\$ s/^Name=//p" "$menu" | paste -sd "|")" = \
+    "Tell me more, Zanto!|Settings...|About Zanto...|Exit" ]'
+check "the autostart entry starts the program, with no actions and no activation" eval '
+  grep -qx Exec=zanto "$autostart" && ! grep -q "^\[Desktop Action\|^Actions=\|^DBusActivatable=" "$autostart"'
+check "the D-Bus service: org.example.zanto.Zanto, started as /usr/bin/zanto" eval '
+  [ "$(grep -v "^$" "$service")" = "$(printf "[D-BUS Service]\nName=org.example.zanto.Zanto\nExec=/usr/bin/zanto")" ]'
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "      Depends: $depends"
-check "it depends on Qt 6's core, GUI, widgets, D-Bus and platform plugins" eval '
-  for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins; do
+check "it depends on Qt 6's core, GUI, widgets, D-Bus and platform plugins, Wayland's too" eval '
+  for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins qt6-wayland; do
     grep -Eq "(^|, )$p( |,|\$)" <<<"$depends" || exit 1
   done'
 # Every dependency as this machine, where the program runs, has it.
@@ -105,9 +126,9 @@ check "the autostart entry starts it, its first quote comes; the user's quotes f
 echo "== removed and purged"
 check "dpkg --remove: the program goes, the autostart entry (a conffile) stays" eval '
   dpkg_root --remove zanto >/dev/null 2>&1 && [ ! -e "$root/usr/lib/zanto" ] &&
-  [ ! -e "$root/usr/bin/zanto" ] && [ -e "$root/etc/xdg/autostart/zanto.desktop" ]'
+  [ ! -e "$root/usr/bin/zanto" ] && [ -e "$root/etc/xdg/autostart/org.example.zanto.Zanto.desktop" ]'
 check "... and sessions skip it: its TryExec program is gone" eval '
-  grep -qx "TryExec=zanto" "$root/etc/xdg/autostart/zanto.desktop" &&
+  grep -qx "TryExec=zanto" "$root/etc/xdg/autostart/org.example.zanto.Zanto.desktop" &&
   ! PATH="$root/usr/bin" command -v zanto >/dev/null'
 check "dpkg --purge: nothing is left" eval '
   dpkg_root --purge zanto >/dev/null 2>&1 &&

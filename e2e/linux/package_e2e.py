@@ -3,9 +3,9 @@
 
 Runs inside the private session bus that package-test.sh makes. Starts a small desktop
 (Xvfb, a StatusNotifierWatcher with a tray host, the notification server dunst), then
-starts zanto as a session's autostart does: the Exec line of ROOT/etc/xdg/autostart/
-zanto.desktop, with ROOT/usr/bin on the PATH. Checks its first quote, and that the user's
-own quotes file ($XDG_CONFIG_HOME/zanto/quotes.txt, else ~/.config/zanto/quotes.txt) wins
+starts zanto as a session's autostart does: the Exec line of
+ROOT/etc/xdg/autostart/org.example.zanto.Zanto.desktop, with ROOT/usr/bin on the PATH.
+Checks its first quote, and that the user's own quotes file ($XDG_CONFIG_HOME/zanto/quotes.txt, else ~/.config/zanto/quotes.txt) wins
 over the one the package put beside the program.
 
 usage: package_e2e.py ROOT OUT_DIR   (ROOT: where the package is installed)
@@ -30,7 +30,7 @@ def autostart_command(root, path):
     """The command of the autostart entry, as a session's autostart reads it with this PATH."""
     entry = {}
     section = None
-    with open(os.path.join(root, "etc/xdg/autostart/zanto.desktop"), encoding="utf-8") as f:
+    with open(os.path.join(root, "etc/xdg/autostart/org.example.zanto.Zanto.desktop"), encoding="utf-8") as f:
         for line in f:
             line = line.strip()
             if line.startswith("["):

@@ -6,8 +6,10 @@
 #
 #   /usr/lib/zanto/zanto, quotes.txt   the program finds the sample quotes beside itself
 #   /usr/bin/zanto                     a link to it (the program reads /proc/self/exe)
-#   /usr/share/applications, icons     the menu entry and its icons
-#   /etc/xdg/autostart/zanto.desktop   every XDG desktop starts it at login
+#   /usr/share/applications, icons     the menu entry (with the tray menu's commands as its
+#                                      actions) and its icons
+#   /usr/share/dbus-1/services         the session bus starts it for the menu entry's actions
+#   /etc/xdg/autostart/org.example.zanto.Zanto.desktop   every XDG desktop starts it at login
 set -euo pipefail
 if [ $# -ne 3 ]; then
   echo "usage: $0 VERSION BUILD_DIR OUT_DIR" >&2
@@ -33,19 +35,24 @@ trap 'rm -rf "$work"' EXIT
 root="$work/root"
 
 install -d "$root/DEBIAN" "$root/usr/bin" "$root/usr/lib/zanto" \
-  "$root/usr/share/applications" "$root/etc/xdg/autostart" "$root/usr/share/doc/zanto" \
+  "$root/usr/share/applications" "$root/usr/share/dbus-1/services" "$root/etc/xdg/autostart" \
+  "$root/usr/share/doc/zanto" \
   "$root/usr/share/man/man1"
 install -m 755 "$build/zanto" "$root/usr/lib/zanto/zanto"
 strip --strip-unneeded --remove-section=.comment --remove-section=.note \
   "$root/usr/lib/zanto/zanto"
 install -m 644 "$repo/res/quotes.txt" "$root/usr/lib/zanto/quotes.txt"
 ln -s ../lib/zanto/zanto "$root/usr/bin/zanto"
-install -m 644 "$repo/res/linux/zanto.desktop" "$root/usr/share/applications/zanto.desktop"
+app_id=org.example.zanto.Zanto
+install -m 644 "$repo/res/linux/$app_id.desktop" "$root/usr/share/applications/$app_id.desktop"
+install -m 644 "$repo/res/linux/$app_id.service" "$root/usr/share/dbus-1/services/$app_id.service"
 # The autostart entry is a conffile, which outlives "apt remove": TryExec makes sessions skip
-# it once the program is gone.
-sed '/^\[Desktop Entry\]$/a TryExec=zanto' "$repo/res/linux/zanto.desktop" \
-  >"$root/etc/xdg/autostart/zanto.desktop"
-chmod 644 "$root/etc/xdg/autostart/zanto.desktop"
+# it once the program is gone. It starts the program and nothing else: the menu's actions
+# and its D-Bus activation stay with the menu entry.
+awk '/^\[Desktop Action /{ exit } /^(DBusActivatable|Actions)=/{ next } /^$/{ blank++; next }
+  { while (blank) { print ""; blank-- } print } /^\[Desktop Entry\]$/{ print "TryExec=zanto" }' \
+  "$repo/res/linux/$app_id.desktop" >"$root/etc/xdg/autostart/$app_id.desktop"
+chmod 644 "$root/etc/xdg/autostart/$app_id.desktop"
 for size in 16 32 64; do
   install -D -m 644 "$repo/res/linux/zanto-$size.png" \
     "$root/usr/share/icons/hicolor/${size}x$size/apps/zanto.png"
@@ -56,18 +63,19 @@ sed "s/@VERSION@/$version/" "$here/zanto.1" | gzip -9n >"$root/usr/share/man/man
 install -D -m 644 "$here/lintian-overrides" "$root/usr/share/lintian/overrides/zanto"
 
 # The libraries it links against, as the packages that hold them; the Qt platform plugins
-# are loaded at run time, so no linker sees them.
+# (X11's, and Wayland's for a native Wayland session) are loaded at run time, so no linker
+# sees them.
 mkdir -p "$work/src/debian"
 printf 'Source: zanto\n\nPackage: zanto\nArchitecture: any\n' >"$work/src/debian/control"
 shlibs="$(cd "$work/src" && dpkg-shlibdeps -O "-e$root/usr/lib/zanto/zanto" 2>"$work/shlibdeps.log" |
   sed -n 's/^shlibs:Depends=//p')" || { cat "$work/shlibdeps.log" >&2; exit 1; }
 [ -n "$shlibs" ] || { echo "dpkg-shlibdeps found no libraries" >&2; exit 1; }
-depends="$shlibs, qt6-qpa-plugins"
+depends="$shlibs, qt6-qpa-plugins, qt6-wayland"
 
 installed_size="$(du -sk --apparent-size "$root/usr" "$root/etc" | awk '{ s += $1 } END { print s }')"
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@DEPENDS@/$depends/" \
   -e "s/@INSTALLED_SIZE@/$installed_size/" "$here/control.in" >"$root/DEBIAN/control"
-echo /etc/xdg/autostart/zanto.desktop >"$root/DEBIAN/conffiles"
+echo "/etc/xdg/autostart/$app_id.desktop" >"$root/DEBIAN/conffiles"
 # As dh_md5sums has them: every file but the conffiles.
 (cd "$root" && find usr -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum) \
   >"$root/DEBIAN/md5sums"

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   const sigset_t blocked = Session::BlockSignals();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zanto"));
-  QApplication::setDesktopFileName(QStringLiteral("zanto"));
+  // The desktop entry, by which a Wayland compositor and the notification server know us.
+  QApplication::setDesktopFileName(QStringLiteral("org.example.zanto.Zanto"));
   // A tray program lives on with no window open.
   QApplication::setQuitOnLastWindowClosed(false);
   QIcon icon;
