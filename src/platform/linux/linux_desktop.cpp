@@ -257,8 +257,12 @@ void LinuxDesktop::IconMenuWanted(const IconAddress& icon) {
 }
 
 void LinuxDesktop::ShellRestarted() {
-  const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
-  for (WindowId id : windows_.TopLevel()) postMessage(id, msg, 0, 0);
+  Later([this] {
+    const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
+    statusArea_->Reregister([this, msg] {
+      for (WindowId id : windows_.TopLevel()) Send(id, msg, 0, 0);
+    });
+  });
 }
 
 int LinuxDesktop::trackPopupMenu(WindowId owner, Point at, const std::string&,

@@ -18,6 +18,7 @@
 #include "platform/linux/dbus_types.h"
 #include "platform/linux/text_conversion.h"
 #include "platform/linux/tray_translation.h"
+#include "platform/linux/xembed_icon.h"
 
 namespace zanto::platform::linux_desktop {
 
@@ -167,19 +168,19 @@ Point At(const QDBusMessage& message) {
 // ---------------------------------------------------------------------------------------
 // One icon: a StatusNotifierItem with its menu, on a bus connection of its own.
 
-class StatusArea::Item {
+class StatusArea::Item final : public StatusArea::Icon {
  public:
   Item(ShellEvents& events, IconAddress address, std::uint32_t serial);
-  ~Item();
+  ~Item() override;
   Item(const Item&) = delete;
   Item& operator=(const Item&) = delete;
 
-  bool Connected() const { return connected_; }
-  void SetIcon(DBusImageList images);
-  void SetTip(QString tip);
-  void SetTitle(QString title);
-  void SetMenu(const std::vector<MenuItemView>& items);
-  const IconAddress& Address() const { return address_; }
+  bool Connected() const override { return connected_; }
+  void SetIcon(const std::vector<QImage>& images) override;
+  void SetTip(QString tip) override;
+  void SetTitle(QString title) override;
+  void SetMenu(const std::vector<MenuItemView>& items) override;
+  const IconAddress& Address() const override { return address_; }
 
  private:
   bool HandleItem(const QDBusMessage& message, const QDBusConnection& connection);
@@ -259,8 +260,8 @@ void StatusArea::Item::Signal(const QString& path, const QString& interface, con
   connection_.send(signal);
 }
 
-void StatusArea::Item::SetIcon(DBusImageList images) {
-  icon_ = std::move(images);
+void StatusArea::Item::SetIcon(const std::vector<QImage>& images) {
+  icon_ = ToDBus(images);
   Signal(kItemPath, kItemInterface, QStringLiteral("NewIcon"));
 }
 
@@ -485,11 +486,10 @@ StatusArea::StatusArea(ShellEvents& events, IconImages images)
       watcher_(kWatcherService, QDBusConnection::sessionBus(),
                QDBusServiceWatcher::WatchForOwnerChange) {
   RegisterDBusTypes();
-  // A watcher that comes (back) knows no icon: the shell restarted.
+  // A watcher that comes (back) knows no icon: the shell restarted. One that goes leaves the
+  // icons nowhere, or in the XEmbed tray: a new notification area too.
   QObject::connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, &watcher_,
-                   [this](const QString&, const QString&, const QString& owner) {
-                     if (!owner.isEmpty()) events_.ShellRestarted();
-                   });
+                   [this] { events_.ShellRestarted(); });
 }
 
 StatusArea::~StatusArea() = default;
@@ -507,10 +507,10 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
     case nim::Add: {
       if (it != items_.end()) return false;
       const IconAddress address{data.hWnd, data.uID, data.uCallbackMessage};
-      auto item = std::make_unique<Item>(events_, address, nextItem_++);
+      std::unique_ptr<Icon> item = NewIcon(address);
       if (!item->Connected()) return false;
       item->SetTitle(title_);
-      if (data.uFlags & nif::Icon) item->SetIcon(ToDBus(images_(data.hIcon)));
+      if (data.uFlags & nif::Icon) item->SetIcon(images_(data.hIcon));
       if (data.uFlags & nif::Tip) item->SetTip(TipText(data));
       items_.emplace(key, std::move(item));
       // The host reads the menu as soon as it sees the icon: learn it before then.
@@ -522,8 +522,8 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
     }
     case nim::Modify: {
       if (it == items_.end()) return false;
-      Item& item = *it->second;
-      if (data.uFlags & nif::Icon) item.SetIcon(ToDBus(images_(data.hIcon)));
+      Icon& item = *it->second;
+      if (data.uFlags & nif::Icon) item.SetIcon(images_(data.hIcon));
       if (data.uFlags & nif::Tip) item.SetTip(TipText(data));
       bool ok = true;
       if ((data.uFlags & nif::Info) && longRecord)
@@ -532,7 +532,12 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
     }
     case nim::Delete:
       if (it == items_.end()) return false;
-      balloons_->Forget(it->second->Address());
+      // The Windows shell loses the balloon with the icon when it restarts; a notification
+      // server here has nothing to do with the tray and keeps showing it.
+      if (reregistering_)
+        kept_.push_back(it->second->Address());
+      else
+        balloons_->Forget(it->second->Address());
       items_.erase(it);
       return true;
     case nim::SetVersion:
@@ -540,6 +545,23 @@ bool StatusArea::Request(std::uint32_t message, const NotifyIconData& data) {
       return it != items_.end() && longRecord;
   }
   return false;
+}
+
+std::unique_ptr<StatusArea::Icon> StatusArea::NewIcon(const IconAddress& address) {
+  const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+  const bool watched = bus && bus->isServiceRegistered(kWatcherService).value();
+  if (!watched && XEmbedIcon::Possible()) return std::make_unique<XEmbedIcon>(events_, address);
+  return std::make_unique<Item>(events_, address, nextItem_++);
+}
+
+void StatusArea::Reregister(const std::function<void()>& reAdd) {
+  reregistering_ = true;
+  reAdd();
+  reregistering_ = false;
+  // What the program did not put back takes its balloon along after all.
+  for (const IconAddress& address : kept_)
+    if (!items_.contains({address.window, address.id})) balloons_->Forget(address);
+  kept_.clear();
 }
 
 void StatusArea::MenuSeen(WindowId owner, const std::vector<MenuItemView>& items) {

@@ -12,6 +12,10 @@
 // click (a context request) and keeps what the pop-up call showed; when the user picks an
 // item in the host's menu, the program gets a context request whose pop-up call answers
 // with that item (see LinuxDesktop::trackPopupMenu).
+//
+// Where no watcher is on the bus of an X11 desktop, an icon goes into the older XEmbed tray
+// instead (see XEmbedIcon); a watcher that comes or goes is a new notification area, and the
+// program puts its icon back where it now belongs.
 #pragma once
 
 #include <QDBusServiceWatcher>
@@ -49,19 +53,37 @@ class StatusArea {
   void MenuSeen(WindowId owner, const std::vector<MenuItemView>& items);
   // The application's title, which names its icons and balloons.
   void SetTitle(const std::string& title);
+  // Runs `reAdd`, the program putting its icons back in a new notification area: a balloon
+  // on screen stays there for the icon that takes the place of the one removed.
+  void Reregister(const std::function<void()>& reAdd);
 
+  // One icon as a notification area shows it.
+  class Icon {
+   public:
+    virtual ~Icon() = default;
+    virtual bool Connected() const = 0;
+    virtual void SetIcon(const std::vector<QImage>& images) = 0;
+    virtual void SetTip(QString tip) = 0;
+    virtual void SetTitle(QString title) = 0;
+    virtual void SetMenu(const std::vector<MenuItemView>& items) = 0;
+    virtual const IconAddress& Address() const = 0;
+  };
   class Item;
 
  private:
   using Key = std::pair<WindowId, std::uint32_t>;
 
+  std::unique_ptr<Icon> NewIcon(const IconAddress& address);
+
   ShellEvents& events_;
   IconImages images_;
   QString title_;
-  std::map<Key, std::unique_ptr<Item>> items_;
+  std::map<Key, std::unique_ptr<Icon>> items_;
   std::unique_ptr<Balloons> balloons_;
   QDBusServiceWatcher watcher_;
   std::uint32_t nextItem_ = 1;
+  bool reregistering_ = false;
+  std::vector<IconAddress> kept_;  // removed while reregistering, their balloons kept
 };
 
 }  // namespace zanto::platform::linux_desktop
