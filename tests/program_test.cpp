@@ -242,6 +242,75 @@ TEST_F(Program, TheTrayMenuOffersItsFourCommandsWithTheirAccessKeys) {
   EXPECT_EQ(run.Ops("popup")[0].Get("menu"), "PopupMenu1");
 }
 
+// One Zanto per session: a start while one runs is handed to it.
+TEST_F(Program, AStartWhileZantoRunsHandsOverAndEndsBeforeTheIconOrTheQuotesFile) {
+  Quotes(TenQuotes());
+  sim::SimOptions options = Options();
+  options.anotherZantoRuns = true;
+  bool opened = false;
+  options.beforeOpen = [&](const std::string&) { opened = true; };
+  const SimRun run = RunSim(options, "wait 5000\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_FALSE(opened) << "the quotes file is the running Zanto's";
+  ASSERT_EQ(run.lines.size(), 1u) << "nothing at all but the end: no icon, no quote, no window";
+  EXPECT_TRUE(run.Exited());
+}
+
+TEST_F(Program, AStartWhileRunningBringsTheWindowToTheFrontOnTheGeneralPage) {
+  Quotes(TenQuotes());
+  const SimRun run =
+      Run("wait 1000\nlaunch\ndump\n"                           // from the tray
+          "menu AboutZanto1\ntray contextmenu\nlaunch\ndump\n"  // shown on About, behind
+          "close\nlaunch\nminimize\nlaunch\ndump\n"             // hidden both ways
+          "wait " +
+          std::to_string(kDay - 1000) + "\n");
+  EXPECT_EQ(run.Shell("NIM_ADD").size(), 1u) << "one icon";
+  EXPECT_EQ(run.QuoteBalloons().size(), 1u) << "a start brings no quote of its own";
+  const auto windows = run.Ops("window");
+  ASSERT_EQ(windows.size(), 5u);  // shown, hidden by close, shown, hidden by minimise, shown
+  for (std::size_t i : {0u, 2u, 4u}) {
+    EXPECT_EQ(windows[i].Get("do"), "show");
+    EXPECT_EQ(windows[i].Number("page"), 0);
+    EXPECT_EQ(windows[i].Get("state"), "normal");
+  }
+  for (const TraceLine& dump : run.Ops("dump")) {
+    EXPECT_EQ(dump.Get("visible"), "true");
+    EXPECT_EQ(dump.Number("page"), 0);
+  }
+  std::size_t raised = 0;
+  for (const TraceLine& line : run.Ops("foreground"))
+    if (line.Get("window") == "TfrmSettings") ++raised;
+  EXPECT_EQ(raised, 4u) << "each start raises the window, also one already shown";
+  EXPECT_FALSE(run.Exited());
+}
+
+TEST_F(Program, HandedOverCommandsAreTheTrayMenusOwn) {
+  namespace handover = platform::handover;
+  Quotes(TenQuotes());
+  int pageAfterAbout = -1, pageAfterSettings = -1;
+  bool visibleAfterUnknown = true;
+  const SimRun run = RunLive(Options(), [&](sim::SimDesktop& desktop, TfrmSettings& form) {
+    desktop.Wait(1000);
+    desktop.HandOver(handover::TellMeMore);
+    desktop.Wait(10);
+    desktop.HandOver(99);  // what a newer Zanto might hand over: nothing happens
+    visibleAfterUnknown = desktop.MainWindowVisible();
+    desktop.HandOver(handover::About);
+    pageAfterAbout = desktop.ActivePage();
+    desktop.HandOver(handover::Settings);
+    pageAfterSettings = desktop.ActivePage();
+    EXPECT_TRUE(form.Visible());
+    desktop.HandOver(handover::Exit);
+  });
+  EXPECT_EQ(run.QuoteBalloons().size(), 2u) << "Tell me more shows the next quote at once";
+  EXPECT_EQ(run.Shell("NIM_MODIFY").at(1).Number("t"), 1010);
+  EXPECT_FALSE(visibleAfterUnknown);
+  EXPECT_EQ(pageAfterAbout, 2);
+  EXPECT_EQ(pageAfterSettings, 0);
+  EXPECT_EQ(run.Shell("NIM_DELETE").size(), 1u) << "Exit removes the icon";
+  EXPECT_EQ(run.lines.back().Number("t"), 1010);
+}
+
 TEST_F(Program, TheStartShowStateDecidesHowTheWindowFirstComesUp) {
   Quotes(TenQuotes());
   for (const auto& [show, state] : {std::pair{3, "maximized"}, {7, "normal"}, {1, "normal"}}) {

@@ -64,6 +64,7 @@ TfrmSettings::TfrmSettings(TApplication& app)
   TrayIcon.SetIcon(platform::IconId::Program);
   TrayIcon.SetVisibility({tvVisibleTaskList, tvAutoHide});
   TrayIcon.SetPopupMenu(&PopupMenu1);
+  TrayIcon.OnHandOver = [this](TTrayIcon&, std::uintptr_t what) { TrayIconHandOver(what); };
   TrayIcon.SetActive(true);
 
   ZantoSaysTimer.SetEnabled(false);
@@ -141,6 +142,35 @@ void TfrmSettings::AboutZanto1Click() {
 void TfrmSettings::Exit1Click() {
   ExitRequested = true;
   Close();
+}
+
+// A start while this Zanto runs: the user asked for it and found nothing, so the window
+// comes as Settings brings it, and in front, where the user looks. The menu entry's actions
+// are the tray menu's commands.
+void TfrmSettings::TrayIconHandOver(std::uintptr_t what) {
+  namespace handover = platform::handover;
+  switch (what) {
+    case handover::Start:
+      Settings1Click();
+      BringToFront();
+      break;
+    case handover::TellMeMore:
+      ellmemoreZanto1Click();
+      break;
+    case handover::Settings:
+      Settings1Click();
+      BringToFront();
+      break;
+    case handover::About:
+      AboutZanto1Click();
+      BringToFront();
+      break;
+    case handover::Exit:
+      Exit1Click();
+      break;
+    default:
+      break;  // from a newer Zanto: nothing this one knows
+  }
 }
 
 void TfrmSettings::BitBtn1Click() {

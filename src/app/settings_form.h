@@ -62,6 +62,7 @@ class TfrmSettings : public TForm {
   void Exit1Click();
   void BitBtn1Click();
   void BitBtn2Click();
+  void TrayIconHandOver(std::uintptr_t what);
 
  protected:
   void DoCreate() override { FormCreate(); }

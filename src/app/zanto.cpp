@@ -6,6 +6,8 @@
 namespace zanto {
 
 int RunZanto(platform::DesktopRoles desktop, const std::function<void(TfrmSettings&)>& started) {
+  // Before anything is shown or read: a second Zanto would add a second icon and quote.
+  if (desktop.windows.handOverToRunning()) return 0;
   TApplication app(desktop);
   app.Initialize();
   app.SetTitle("Zanto");

@@ -77,6 +77,19 @@ inline constexpr int Show = 5;
 inline constexpr int Restore = 9;
 }  // namespace sw
 
+// What a start hands over to the session's running Zanto: the wParam of the registered
+// message kHandOverMessage, posted to the tray icon's window. A second Zanto never runs
+// beside the first, so a start (and, on desktops that offer them, the menu entry's actions)
+// reaches the program this way.
+namespace handover {
+inline constexpr std::uintptr_t Start = 0;  // started again: the window, General page, in front
+inline constexpr std::uintptr_t TellMeMore = 1;  // the tray menu's commands
+inline constexpr std::uintptr_t Settings = 2;
+inline constexpr std::uintptr_t About = 3;
+inline constexpr std::uintptr_t Exit = 4;
+}  // namespace handover
+inline constexpr char kHandOverMessage[] = "Zanto.HandOver";
+
 // Virtual keys whose state GetKeyState reports.
 namespace vk {
 inline constexpr int LButton = 0x01;

@@ -128,6 +128,9 @@ class NativeForm : public NativeWindow {
   virtual void setActivePage(int control, int page) = 0;
   virtual void setRowCount(int control, std::size_t rows) = 0;
   virtual int focusedControl() const = 0;  // -1: none
+  // The shown window to the front with the keyboard focus in it. Only for a start that
+  // another process handed over: that process holds the user's right to the foreground.
+  virtual void bringToFront() = 0;
 };
 
 struct MenuItemView {
@@ -177,6 +180,10 @@ class WindowSystem {
                              const std::vector<MenuItemView>& items) = 0;
   // The standard error box: modal, error icon, one OK button.
   virtual void errorBox(const std::string& caption, const std::string& text) = 0;
+  // One Zanto per user session, asked before anything else happens. True: one already runs
+  // in this session; it has been handed this start (handover::Start) and this process ends
+  // now. False: this process is the session's Zanto until it ends.
+  virtual bool handOverToRunning() { return false; }
   // The message loop: runs until quit() is called.
   virtual void runMessageLoop() = 0;
   virtual void quit() = 0;

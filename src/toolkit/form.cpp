@@ -71,6 +71,10 @@ void TForm::Hide() {
   native_->setVisible(false);
 }
 
+void TForm::BringToFront() {
+  if (visible_ && native_) native_->bringToFront();
+}
+
 void TForm::SetWindowState(platform::WindowState state) {
   if (state == state_) return;
   state_ = state;

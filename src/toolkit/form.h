@@ -29,6 +29,8 @@ class TForm : public TComponent, private platform::FormEvents {
   bool Visible() const { return visible_; }
   void Show();
   void Hide();
+  // A shown window to the front, the keyboard focus in it.
+  void BringToFront();
   platform::WindowState WindowState() const { return state_; }
   void SetWindowState(platform::WindowState state);
   // Asks the close question; the main window's close ends the application.

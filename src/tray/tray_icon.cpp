@@ -44,7 +44,8 @@ TTrayIcon::TTrayIcon(TComponent* owner, std::string name)
       timers_(Application().Timers()),
       clock_(Application().Clock()),
       window_(windows_.createWindow(platform::window_class::kTrayIcon, *this, false)),
-      taskbarCreated_(windows_.registerWindowMessage("TaskbarCreated")) {}
+      taskbarCreated_(windows_.registerWindowMessage("TaskbarCreated")),
+      handOver_(windows_.registerWindowMessage(platform::kHandOverMessage)) {}
 
 TTrayIcon::~TTrayIcon() {
   StopTimer(kAddRetryTimer);

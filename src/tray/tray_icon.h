@@ -25,6 +25,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   using TAnimateEvent = std::function<void(TTrayIcon&, int imageIndex)>;
   using TContextPopupEvent = std::function<void(TTrayIcon&, platform::Point, bool& handled)>;
   using TNotifyEvent = std::function<void(TTrayIcon&)>;
+  using THandOverEvent = std::function<void(TTrayIcon&, std::uintptr_t what)>;
 
   static constexpr std::uint32_t kCallbackMessage = platform::wm::User + 1;
   static constexpr std::uint32_t kIconId = 1;
@@ -73,6 +74,9 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   TAnimateEvent OnAnimate;
   TContextPopupEvent OnContextPopup;
   TNotifyEvent OnBalloonShow, OnBalloonHide, OnBalloonClick;
+  // Another start of the program in this session handed over to this one (what: one of
+  // platform::handover): the program runs once, and its icon's window is where it is found.
+  THandOverEvent OnHandOver;
 
   // Operations.
   void HideToTray();
@@ -100,6 +104,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   const platform::NotifyIconData& Record() const { return record_; }
   platform::WindowId Handle() const { return window_->id(); }
   std::uint32_t TaskbarCreatedMessage() const { return taskbarCreated_; }
+  std::uint32_t HandOverMessage() const { return handOver_; }
 
   void Loaded() override;
 
@@ -145,6 +150,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   platform::ClockAndInput& clock_;
   std::unique_ptr<platform::NativeWindow> window_;
   std::uint32_t taskbarCreated_ = 0;
+  std::uint32_t handOver_ = 0;
 
   bool active_ = false;
   platform::IconId icon_ = platform::IconId::None;

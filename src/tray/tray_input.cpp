@@ -30,6 +30,8 @@ std::optional<std::intptr_t> TTrayIcon::handleMessage(std::uint32_t msg, std::ui
         RemoveIcon();
         AddIcon();
       }
+    } else if (msg == handOver_ && handOver_ != 0) {
+      if (OnHandOver) OnHandOver(*this, wParam);
     } else {
       answer.reset();
     }

@@ -299,6 +299,12 @@ void LinuxForm::setVisible(bool visible) {
   Update();
 }
 
+void LinuxForm::bringToFront() {
+  if (Wanted() != Presence::Shown) return;
+  window_->raise();
+  window_->activateWindow();
+}
+
 void LinuxForm::Apply(bool taskbarShown, bool taskbarIconic) {
   taskbarShown_ = taskbarShown;
   taskbarIconic_ = taskbarIconic;

@@ -37,6 +37,7 @@ class LinuxForm final : public NativeForm {
   void setActivePage(int control, int page) override;
   void setRowCount(int control, std::size_t rows) override;
   int focusedControl() const override;
+  void bringToFront() override;
 
   // Shows, iconifies or hides the window as the taskbar window's state says.
   void Apply(bool taskbarShown, bool taskbarIconic);

@@ -98,7 +98,7 @@ bool Scenario::Execute(SimDesktop& desktop, const std::string& line) {
     desktop.Wait(ms);
   } else if (cmd == "close" || cmd == "minimize" || cmd == "exit" || cmd == "taskbarcreated" ||
              cmd == "queryendsession" || cmd == "endsession" || cmd == "dump" ||
-             cmd == "taskkill") {
+             cmd == "taskkill" || cmd == "launch") {
     if (args != 0) return bad(cmd + " takes no argument");
     if (cmd == "close") desktop.CloseMainWindow();
     if (cmd == "minimize") desktop.MinimizeMainWindow();
@@ -108,6 +108,7 @@ bool Scenario::Execute(SimDesktop& desktop, const std::string& line) {
     if (cmd == "endsession") desktop.EndSession();
     if (cmd == "dump") desktop.Dump();
     if (cmd == "taskkill") desktop.EndTask();
+    if (cmd == "launch") desktop.HandOver();
   } else if (cmd == "tray") {
     std::uint32_t code = 0;
     unsigned mods = 0;

@@ -111,6 +111,9 @@ class SimDesktop::Form final : public platform::NativeForm {
     if (Valid(control)) rows_[static_cast<std::size_t>(control)] = rows;
   }
   int focusedControl() const override { return focus_; }
+  void bringToFront() override {
+    if (visible()) desktop_.setForegroundWindow(id_);
+  }
 
   bool Valid(int control) const {
     return control >= 0 && static_cast<std::size_t>(control) < def_.controls.size();
@@ -444,6 +447,12 @@ void SimDesktop::TaskbarCreated() {
   shellIcons_.clear();
   const std::uint32_t msg = registerWindowMessage("TaskbarCreated");
   for (WindowId id : windows_.TopLevel()) Send(id, msg, 0, 0);
+  DeliverPosted();
+}
+
+void SimDesktop::HandOver(std::uintptr_t what) {
+  if (const WindowId tray = windows_.OfClass(platform::window_class::kTrayIcon))
+    Send(tray, registerWindowMessage(platform::kHandOverMessage), what, 0);
   DeliverPosted();
 }
 

@@ -22,6 +22,7 @@ struct SimOptions {
   std::optional<std::uint32_t> shellVersion = 0x60000;  // nothing: the version can't be read
   int showCommand = platform::sw::ShowNormal;
   std::optional<std::size_t> timerLimit;  // timers the system can hand out; nothing: no limit
+  bool anotherZantoRuns = false;          // in this session, so a start hands over to it
   // Faults of the file system, for tests: the open fails, or the read fails after so many
   // bytes; beforeOpen runs between the existence test and the opening of a file.
   bool failOpen = false;
@@ -58,6 +59,9 @@ class SimDesktop final : public platform::Desktop {
   // How the next pop-up menu is answered: an item's name, or nothing to close it.
   void SetMenuAnswer(std::optional<std::string> item) { menuAnswer_ = std::move(item); }
   void TaskbarCreated();
+  // Zanto is started again (or a menu entry's action chosen): the new process hands over to
+  // this one and ends.
+  void HandOver(std::uintptr_t what = platform::handover::Start);
   void QueryEndSession();
   // The session ends: every top-level window hears of it, or only the main window (a
   // system that ends the process once that has answered).
@@ -116,6 +120,7 @@ class SimDesktop final : public platform::Desktop {
   std::uint32_t utcMillisecondsOfDay() override;
   std::int64_t localTimeMilliseconds() override;
   int startupShowCommand() override { return options_.showCommand; }
+  bool handOverToRunning() override { return options_.anotherZantoRuns; }
   void runMessageLoop() override;
   void quit() override { quit_ = true; }
 

@@ -405,6 +405,14 @@ void Win32Form::setVisible(bool visible) {
   ShowWindow(Hwnd(), ShowCommandFor(state_));
 }
 
+void Win32Form::bringToFront() {
+  if (!IsWindowVisible(Hwnd())) return;
+  if (IsIconic(Hwnd())) ShowWindow(Hwnd(), SW_RESTORE);
+  // Allowed because the start that handed over let this process take the foreground. The
+  // activation that follows puts the focus back on the control that last had it.
+  SetForegroundWindow(Hwnd());
+}
+
 bool Win32Form::visible() const {
   return IsWindowVisible(Hwnd()) != FALSE;
 }

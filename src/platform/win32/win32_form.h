@@ -41,6 +41,7 @@ class Win32Form final : public WindowObject, public NativeForm {
   void setActivePage(int control, int page) override;
   void setRowCount(int control, std::size_t rows) override;
   int focusedControl() const override;
+  void bringToFront() override;
 
   // The window's own keys, before the message is dispatched: true when they were used.
   bool TranslateKey(MSG& msg);
