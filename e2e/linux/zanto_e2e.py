@@ -3,8 +3,10 @@
 
 Runs inside the private session bus that run.sh makes, starts every service of a small
 desktop itself (Xvfb, the accessibility bus, a StatusNotifierWatcher, two tray hosts, the
-notification server dunst, and a stand-in for GNOME's session manager), runs the real
-zanto and checks through D-Bus, X and the accessibility tree what a user would see.
+notification server dunst, a stand-in for GNOME's session manager and a stand-in XEmbed
+tray manager), runs the real zanto and checks through D-Bus, X and the accessibility tree
+what a user would see. The bus starts zanto itself where a launcher asks it to (the
+program's D-Bus service file, in a service directory of the test's own).
 
 usage: zanto_e2e.py BUILD_DIR OUT_DIR
 """
@@ -12,6 +14,7 @@ usage: zanto_e2e.py BUILD_DIR OUT_DIR
 import ctypes
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -34,6 +37,9 @@ NOTIFICATIONS = "org.freedesktop.Notifications"
 PROPS = "org.freedesktop.DBus.Properties"
 MANAGER = "org.gnome.SessionManager"
 CLIENT_IFACE = "org.gnome.SessionManager.ClientPrivate"
+APP_ID = "org.example.zanto.Zanto"
+APP_PATH = "/org/example/zanto/Zanto"
+APP_IFACE = "org.freedesktop.Application"
 ICON_YELLOW = "#FFD75E"
 MENU_LABELS = ["_Tell me more, Zanto!", None, "_Settings...", "About _Zanto...", "E_xit"]
 
@@ -134,11 +140,19 @@ class Bus:
     def __init__(self):
         self.conn = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 
-    def call(self, dest, path, iface, method, args=None, sig=None, timeout=3000):
+    def call(self, dest, path, iface, method, args=None, sig=None, timeout=3000, start=False):
+        """start: let the bus start the service for the call, as a launcher does."""
         params = GLib.Variant(sig, args) if sig else None
-        reply = self.conn.call_sync(dest, path, iface, method, params, None,
-                                    Gio.DBusCallFlags.NO_AUTO_START, timeout, None)
+        flags = Gio.DBusCallFlags.NONE if start else Gio.DBusCallFlags.NO_AUTO_START
+        reply = self.conn.call_sync(dest, path, iface, method, params, None, flags, timeout, None)
         return reply.unpack() if reply else None
+
+    def pid(self, name):
+        """The process that owns a name, or None."""
+        owner = self.owner(name)
+        return owner and self.try_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                       "org.freedesktop.DBus", "GetConnectionUnixProcessID",
+                                       (owner[0],), "(s)")[0]
 
     def try_call(self, *args, **kwargs):
         try:
@@ -177,7 +191,7 @@ class Monitor:
 
     RULES = [f"interface='{NOTIFICATIONS}'", f"interface='{WATCHER}'",
              f"interface='{MENU_IFACE}'", f"interface='{ITEM_IFACE}'", f"interface='{CLIENT_IFACE}'",
-             f"interface='{MANAGER}'"]
+             f"interface='{MANAGER}'", f"interface='{APP_IFACE}'"]
 
     def __init__(self):
         address = os.environ["DBUS_SESSION_BUS_ADDRESS"]
@@ -320,6 +334,33 @@ class SessionManagerStandIn:
 
 # ---------------------------------------------------------------------------------------
 # The X display: windows, screenshots, input.
+
+
+class BusStarted:
+    """A process the bus started, watched as far as its PID allows: the bus, not the test,
+    is its parent."""
+
+    def __init__(self, pid):
+        self.pid = pid
+        self.returncode = None
+
+    def poll(self):
+        try:
+            with open(f"/proc/{self.pid}/stat") as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            state = "gone"
+        return None if state not in ("Z", "X", "gone") else 0
+
+    def send_signal(self, sig):
+        if self.poll() is None:
+            os.kill(self.pid, sig)
+
+    def wait(self, timeout):
+        wait_until(f"process {self.pid} ends", lambda: self.poll() is not None, timeout)
+
+    def kill(self):
+        self.send_signal(signal.SIGKILL)
 
 
 def run(*argv, check=True):
@@ -541,18 +582,23 @@ class Test(Checks):
 
     # -- zanto ----------------------------------------------------------------------------
 
-    def start_zanto(self, tag, folder=None):
-        """zanto of the build, or a copy of it in a folder of its own."""
+    def zanto_env(self):
+        # A configuration folder of its own, with no quotes file in it: the one of whoever
+        # runs the test must not take the place of the build's.
+        return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+                    XDG_CONFIG_HOME=os.path.join(self.work, "config"))
+
+    def start_zanto(self, tag, folder=None, registered=True):
+        """zanto of the build, or a copy of it in a folder of its own; registered: wait for
+        its icon at the watcher."""
         exe = os.path.join(self.build, "zanto")
         if folder:
             shutil.copy2(exe, folder)
             exe = os.path.join(folder, "zanto")
-        # A configuration folder of its own, with no quotes file in it: the one of whoever
-        # runs the test must not take the place of the build's.
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-                   XDG_CONFIG_HOME=os.path.join(self.work, "config"))
         self.started = time.monotonic()
-        self.zanto = self.services.start(f"zanto-{tag}", [exe], env=env, cwd="/")
+        self.zanto = self.services.start(f"zanto-{tag}", [exe], env=self.zanto_env(), cwd="/")
+        if not registered:
+            return None
         prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
         item = wait_until("zanto's icon registered with the watcher",
                           lambda: next((i for i in self.host.items() if i.startswith(prefix)),
@@ -918,6 +964,9 @@ class Test(Checks):
             manager.close()
 
         self.unicode_files()
+        self.one_per_session()
+        self.started_by_the_bus()
+        self.xembed_tray()
 
     def unicode_files(self):
         """Quotes files in UTF-8 with and without its mark, UTF-16 of either byte order, and
@@ -954,6 +1003,303 @@ class Test(Checks):
             self.click_menu(item, "E_xit")
             wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
             self.services.stop(self.zanto)
+
+
+    # -- one Zanto per session, and the applications menu -----------------------------------
+
+    def activate_action(self, action, start=False):
+        self.bus.call(APP_ID, APP_PATH, APP_IFACE, "ActivateAction", (action, [], {}),
+                      "(sava{sv})", timeout=10000, start=start)
+
+    def one_per_session(self):
+        general = "Sorry, no options implemented at the moment. Hey, this is just a beta! :)"
+        motto = "Zanto Velmar does not sleep. He waits."
+        item = self.start_zanto("first")
+        self.monitor.wait("the first quote", "Notify", 5, since=self.started, kind="call",
+                          sender=self.zanto_sender())
+        first = self.zanto
+        self.check(self.bus.pid(APP_ID) == first.pid, f"the running zanto owns {APP_ID}")
+
+        # A second start, from another folder: it hands over and ends before it shows or
+        # reads anything; the first shows its window.
+        for n, (before, what) in enumerate(((None, "hidden in the tray"),
+                                             ("About _Zanto...", "shown on its About page, "
+                                                                  "behind another window"))):
+            if before:
+                self.click_menu(item, before)
+                window = wait_until("the settings window", self.settings_window, 5)
+                wait_until("the About page shows", lambda: self.page_shown(motto, [general]), 5)
+                # Another window takes the focus and covers it.
+                cover = self.services.start("cover", ["/usr/bin/python3", "-c", COVER_WINDOW])
+                wait_until("the covering window has the focus", lambda: run(
+                    "xdotool", "getactivewindow", "getwindowname", check=False) == "cover", 5)
+            folder = self.folder(f"second-{n}")
+            shutil.copy2(os.path.join(self.build, "zanto"), folder)
+            second_at = time.monotonic()
+            second = self.services.start(f"zanto-second-{n}", [os.path.join(folder, "zanto")],
+                                         env=self.zanto_env(), cwd="/")
+            try:
+                code = second.wait(5)
+            except subprocess.TimeoutExpired:
+                raise Failure("a second zanto is still running after 5 s") from None
+            took = time.monotonic() - second_at
+            self.services.stop(second)
+            self.check(code == 0 and took < 2,
+                       f"a second zanto while the first runs {what} ends with code 0 "
+                       f"({took:.2f} s)")
+            window = wait_until("the first zanto's window", self.settings_window, 5)
+            wait_until("its General page", lambda: self.page_shown(general, [motto]), 5)
+            wait_until("the window in front, with the focus", lambda: run(
+                "xdotool", "getactivewindow", check=False) == str(int(window)), 5)
+            hold("one icon and no second quote", lambda: len(self.zanto_items()) == 1
+                 and len(self.host.items()) == 1 and first.poll() is None
+                 and not self.notifications(second_at), 1)
+            pump(0.3)
+            screenshot(os.path.join(self.out, f"second-start-{n}.png"))
+            self.ok(f"... the first shows its window on the General page, in front with the "
+                    f"focus; one icon, no second quote (out/linux/second-start-{n}.png)")
+            if before:
+                self.services.stop(cover)
+            run("xdotool", "windowactivate", "--sync", window)
+            run("xdotool", "key", "Return")
+            wait_until("OK hides the window", lambda: not viewable(window), 5)
+
+        # The menu entry's actions reach the running zanto, as its tray menu's commands.
+        told = time.monotonic()
+        self.activate_action("tell-me-more")
+        quote = self.monitor.wait("the action's quote", "Notify", 3, since=told, kind="call",
+                                  sender=self.zanto_sender())
+        self.check(quote.body[3] == "Did you know?" and quote.body[4] in self.quotes,
+                   f"the action Tell me more, Zanto! shows a quote: {quote.body[4]!r}")
+        self.activate_action("about")
+        window = wait_until("the settings window", self.settings_window, 5)
+        wait_until("the About page shows", lambda: self.page_shown(motto, [general]), 5)
+        self.ok("the action About Zanto... shows the window on its About page")
+        self.activate_action("settings")
+        wait_until("the General page shows", lambda: self.page_shown(general, [motto]), 5)
+        self.ok("the action Settings... turns it to its General page")
+        try:
+            self.activate_action("no-such-action")
+            raise Failure("an unknown action is taken")
+        except GLib.Error as e:
+            self.check("InvalidArgs" in str(e) and first.poll() is None,
+                       "an unknown action is refused; zanto goes on")
+        # Exit as a launcher without D-Bus activation runs it: the action's Exec line.
+        exit_line = desktop_action_exec(os.path.join(self.build, f"{APP_ID}.desktop"), "exit")
+        exit_at = time.monotonic()
+        run(*exit_line)
+        wait_until("the process ends", lambda: first.poll() is not None, 5)
+        self.check(first.returncode == 0 and not self.host.items() and not self.settings_window()
+                   and not self.bus.owner(APP_ID),
+                   f"the action Exit (its Exec line, {exit_line[0]} ...) ends zanto: code 0, "
+                   f"{time.monotonic() - exit_at:.2f} s; the icon and the window are gone")
+        self.services.stop(first)
+
+    def started_by_the_bus(self):
+        """A launcher asks the bus for zanto where none runs."""
+        general = "Sorry, no options implemented at the moment. Hey, this is just a beta! :)"
+        env = self.zanto_env()
+        self.bus.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                      "UpdateActivationEnvironment",
+                      ({k: env[k] for k in ("DISPLAY", "XDG_CONFIG_HOME", "QT_ACCESSIBILITY",
+                                            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON")},), "(a{ss})")
+
+        def bus_started(what):
+            pid = wait_until(f"{what}: the bus starts zanto", lambda: self.bus.pid(APP_ID), 5)
+            self.zanto = BusStarted(pid)
+            return wait_until(f"{what}: its icon", lambda: (self.zanto_items() or [None])[0], 10)
+
+        # Exit where none runs: nothing starts, nothing shows.
+        asked = time.monotonic()
+        self.activate_action("exit", start=True)
+        hold("Exit where none runs: nothing comes", lambda: not self.host.items()
+             and not self.notifications(asked) and not self.settings_window(), 2)
+        self.check(not self.bus.owner(APP_ID),
+                   "the action Exit where no zanto runs: the call is answered, no icon, no quote, "
+                   "no window, and nothing runs afterwards")
+
+        # The menu entry itself: a start like every start.
+        asked = time.monotonic()
+        self.bus.call(APP_ID, APP_PATH, APP_IFACE, "Activate", ({},), "(a{sv})", timeout=10000,
+                      start=True)
+        item = bus_started("the menu entry")
+        first = self.monitor.wait("the first quote", "Notify", 5, since=asked, kind="call",
+                                  sender=self.zanto_sender())
+        registration = self.monitor.find("RegisterStatusNotifierItem", since=asked, kind="call",
+                                         sender=self.zanto_sender())
+        after = first.when - registration[0].when
+        hold("no window", lambda: not self.settings_window(), 1)
+        self.check(0.9 <= after <= 1.6,
+                   f"the menu entry where none runs starts zanto: its icon, the first quote "
+                   f"{after:.2f} s after it, and no window")
+        self.click_menu(item, "E_xit")
+        self.zanto.wait(5)
+
+        # Settings where none runs: zanto starts, then does it.
+        asked = time.monotonic()
+        self.activate_action("settings", start=True)
+        item = bus_started("Settings...")
+        window = wait_until("the settings window", self.settings_window, 5)
+        wait_until("its General page", lambda: self.page_shown(general, []), 5)
+        first = self.monitor.wait("the first quote", "Notify", 5, since=asked, kind="call",
+                                  sender=self.zanto_sender())
+        pump(0.3)
+        screenshot(os.path.join(self.out, "settings-started.png"), window=window)
+        self.check(first.body[4] in self.quotes and len(self.host.items()) == 1,
+                   "the action Settings... where none runs starts zanto with its icon and first "
+                   "quote, and shows the window on its General page "
+                   "(out/linux/settings-started.png)")
+        self.click_menu(item, "E_xit")
+        self.zanto.wait(5)
+        self.check(not self.host.items() and not self.bus.owner(APP_ID),
+                   "... and its Exit ends it")
+
+    # -- the XEmbed tray --------------------------------------------------------------------
+
+    def xembed_tray(self):
+        self.services.stop(self.watcher)
+        wait_until("the watcher has gone", lambda: not self.bus.owner(WATCHER), 5)
+        tray = XEmbedTray(self)
+        self.start_zanto("xembed", registered=False)
+        icon = wait_until("the icon docks in the XEmbed tray", lambda: tray.icons() or None, 10)
+        self.check(len(icon) == 1 and tray.shows_icon(),
+                   "with no watcher on X11 the icon docks in the XEmbed tray "
+                   "(out/linux/xembed-tray.png)")
+        first = self.monitor.wait("the first quote", "Notify", 5, since=self.started,
+                                  kind="call", sender=self.zanto_sender())
+        self.check(first.body[3] == "Did you know?" and first.body[4] in self.quotes,
+                   "its first quote is a notification, as ever")
+        wait_until("dunst shows it", lambda: self.displayed() == 1, 3)
+        x, y = tray.centre(icon[0])
+
+        def menus():
+            return [w for w in windows(cls="zanto") if not self.settings_window() == w
+                    and geometry(w)[3] > 60]
+
+        clicked = time.monotonic()
+        run("xdotool", "mousemove", str(x), str(y), "click", "1")
+        hold("a left click on the icon does nothing", lambda: not menus()
+             and not self.settings_window() and not self.notifications(clicked), 1)
+        run("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
+        hold("nor does a double click", lambda: not menus()
+             and not self.settings_window() and not self.notifications(clicked), 1)
+        self.ok("a left click or a double click on the icon in the XEmbed tray does nothing")
+
+        run("xdotool", "mousemove", str(x), str(y), "click", "3")
+        menu = wait_until("a right click opens the menu", lambda: (menus() or [None])[0], 5)
+        pump(0.3)
+        screenshot(os.path.join(self.out, "xembed-menu.png"))
+        told = time.monotonic()
+        run("xdotool", "key", "t")
+        quote = self.monitor.wait("its Tell me more", "Notify", 3, since=told, kind="call",
+                                  sender=self.zanto_sender())
+        self.check(not viewable(menu) and quote.body[4] in self.quotes,
+                   "a right click on it opens the program's menu; its Tell me more, Zanto! shows a "
+                   "quote (out/linux/xembed-menu.png)")
+        wait_until("dunst shows it", lambda: self.displayed() == 1, 3)
+        shown = [m for m in self.monitor.find("Notify", since=told, kind="call")]
+
+        # A watcher arrives while the quote is on screen: the icon moves to it, the quote
+        # stays.
+        arrived = time.monotonic()
+        self.watcher = self.start_watcher()
+        wait_until("the icon registers with the new watcher", lambda: self.zanto_items(), 10)
+        wait_until("it leaves the XEmbed tray", lambda: not tray.icons(), 5)
+        hold("the quote stays on screen", lambda: self.displayed() == 1 and not
+             self.monitor.find("CloseNotification", since=arrived, kind="call",
+                               sender=self.zanto_sender()), 1.5)
+        self.check(len(self.zanto_items()) == 1 and shown,
+                   f"a watcher that arrives while a quote is shown: the icon moves to it, one "
+                   f"icon; the notification stays ({time.monotonic() - arrived:.2f} s)")
+
+        # The watcher goes: back to the XEmbed tray.
+        self.services.stop(self.watcher)
+        icon = wait_until("the icon docks again", lambda: tray.icons() or None, 10)
+        self.check(len(icon) == 1, "the watcher goes: the icon is back in the XEmbed tray, once")
+
+        # The tray manager restarts.
+        tray.stop()
+        tray = XEmbedTray(self)
+        icon = wait_until("the icon docks in the new tray", lambda: tray.icons() or None, 10)
+        hold("once", lambda: len(tray.icons()) == 1, 1)
+        self.check(tray.shows_icon(), "the tray manager restarts: the icon docks in the new one, "
+                                      "once")
+
+        x, y = tray.centre(icon[0])
+        run("xdotool", "mousemove", str(x), str(y), "click", "3")
+        wait_until("the menu", lambda: (menus() or [None])[0], 5)
+        run("xdotool", "key", "x")
+        wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+        self.check(self.zanto.returncode == 0 and not tray.icons(),
+                   "its Exit ends the program; the icon leaves the tray")
+        self.services.stop(self.zanto)
+        tray.stop()
+        self.watcher = self.start_watcher()
+
+
+# A window that takes the focus when it is mapped, as a newly opened program's does.
+COVER_WINDOW = """
+import signal, sys
+from Xlib import X, display
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+d = display.Display()
+w = d.screen().root.create_window(0, 0, 1280, 760, 0, d.screen().root_depth,
+                                  background_pixel=0x406080)
+w.set_wm_name("cover")
+w.map()
+d.flush()
+while True:
+    d.next_event()
+"""
+
+
+class XEmbedTray:
+    """The stand-in XEmbed tray manager (xembed_tray.py), with what it shows."""
+
+    def __init__(self, test):
+        self.test = test
+        self.log = os.path.join(test.out, f"xembed-tray-{time.monotonic_ns()}.log")
+        self.proc = test.services.start(os.path.basename(self.log)[:-4],
+                                        ["/usr/bin/python3", os.path.join(HERE, "xembed_tray.py")])
+        self.window = wait_until("the XEmbed tray manager", self._window, 10)
+
+    def _window(self):
+        with open(self.log) as f:
+            m = re.search(r"^tray (0x[0-9a-f]+)$", f.read(), re.M)
+        return m and m.group(1)
+
+    def icons(self):
+        """The icons docked now: the tray's mapped children."""
+        tree = run("xwininfo", "-children", "-id", self.window, check=False)
+        children = re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M)
+        return [c for c in children if viewable(c)]
+
+    def centre(self, icon):
+        x, y, w, h = geometry(icon)
+        return x + w // 2, y + h // 2
+
+    def shows_icon(self):
+        path = os.path.join(self.test.out, "xembed-tray.png")
+        screenshot(path)
+        return find_colour(path, ICON_YELLOW, geometry(self.window)) is not None
+
+    def stop(self):
+        self.test.services.stop(self.proc)
+
+
+def desktop_action_exec(path, action):
+    """The Exec line of a desktop entry's action, as a launcher splits it."""
+    section, exec_line = None, None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("["):
+                section = line
+            elif section == f"[Desktop Action {action}]" and line.startswith("Exec="):
+                exec_line = line[len("Exec="):]
+    if not exec_line:
+        raise Failure(f"{path} has no Exec line for its action {action}")
+    return shlex.split(exec_line)
 
 
 def main():

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/linux/app_service.h"
 #include "platform/linux/linux_form.h"
 #include "platform/linux/status_area.h"
 #include "platform/linux/text_conversion.h"
@@ -105,7 +106,9 @@ LinuxDesktop::LinuxDesktop(const sigset_t& blocked)
                                                    images.push_back(icon.pixmap(size).toImage());
                                                  return images;
                                                })),
-      session_(std::make_unique<Session>(static_cast<SessionEnd&>(*this), blocked)) {}
+      blocked_(blocked),
+      appService_(std::make_unique<AppService>(
+          [this](const HandOverRequest& request) { HandedOver(request); })) {}
 
 LinuxDesktop::~LinuxDesktop() = default;
 
@@ -298,6 +301,21 @@ void LinuxDesktop::errorBox(const std::string& caption, const std::string& text)
   QMessageBox::critical(nullptr, ProgramText(caption), ProgramText(text));
 }
 
+bool LinuxDesktop::handOverToRunning() {
+  if (appService_->HandOver()) return true;
+  StartSession();
+  return false;
+}
+
+void LinuxDesktop::HandedOver(const HandOverRequest& request) {
+  // Qt hands Wayland's token to the compositor with the next activation of a window, which
+  // is what bringing the window to the front after a start does.
+  if (!request.activationToken.isEmpty())
+    qputenv("XDG_ACTIVATION_TOKEN", request.activationToken.toUtf8());
+  const WindowId tray = windows_.OfClass(window_class::kTrayIcon);
+  if (tray != 0) postMessage(tray, registerWindowMessage(kHandOverMessage), request.what, 0);
+}
+
 // ---------------------------------------------------------------------------------------
 // Timers, input, files and the clock
 
@@ -379,7 +397,12 @@ std::int64_t LinuxDesktop::localTimeMilliseconds() {
 // ---------------------------------------------------------------------------------------
 // The loop and the session
 
+void LinuxDesktop::StartSession() {
+  if (!session_) session_ = std::make_unique<Session>(static_cast<SessionEnd&>(*this), blocked_);
+}
+
 void LinuxDesktop::runMessageLoop() {
+  StartSession();
   QApplication::exec();
 }
 

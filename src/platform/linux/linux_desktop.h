@@ -35,6 +35,8 @@
 
 namespace zanto::platform::linux_desktop {
 
+class AppService;
+struct HandOverRequest;
 class LinuxForm;
 class StatusArea;
 class TimerHost;
@@ -64,6 +66,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   int trackPopupMenu(WindowId owner, Point at, const std::string& menuName,
                      const std::vector<MenuItemView>& items) override;
   void errorBox(const std::string& caption, const std::string& text) override;
+  bool handOverToRunning() override;
 
   bool setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) override;
   void killTimer(WindowId window, std::uintptr_t id) override;
@@ -112,6 +115,8 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   void UpdateForms();
   QIcon Icon(IconId id) const;
   int ShowMenu(Point at, const std::vector<MenuItemView>& items);
+  void HandedOver(const HandOverRequest& request);
+  void StartSession();
 
   // ShellEvents
   void IconInput(const IconAddress& icon, std::vector<std::uint32_t> codes,
@@ -128,7 +133,11 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   Windows windows_;
 
   std::unique_ptr<StatusArea> statusArea_;
+  // Made once this process is the session's Zanto: a start that hands over and ends
+  // never becomes a client of the session manager.
+  sigset_t blocked_;
   std::unique_ptr<Session> session_;
+  std::unique_ptr<AppService> appService_;
 
   // The state of input as a host reported it, while its event is delivered.
   std::optional<Point> hostCursor_;
