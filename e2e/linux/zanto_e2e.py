@@ -1036,8 +1036,10 @@ class Test(Checks):
             folder = self.folder(f"second-{n}")
             shutil.copy2(os.path.join(self.build, "zanto"), folder)
             second_at = time.monotonic()
+            # As a launcher starts it: with the token of its activation.
+            tokens = {"XDG_ACTIVATION_TOKEN": f"token-{n}", "DESKTOP_STARTUP_ID": f"id-{n}_TIME0"}
             second = self.services.start(f"zanto-second-{n}", [os.path.join(folder, "zanto")],
-                                         env=self.zanto_env(), cwd="/")
+                                         env=dict(self.zanto_env(), **tokens), cwd="/")
             try:
                 code = second.wait(5)
             except subprocess.TimeoutExpired:
@@ -1047,6 +1049,13 @@ class Test(Checks):
             self.check(code == 0 and took < 2,
                        f"a second zanto while the first runs {what} ends with code 0 "
                        f"({took:.2f} s)")
+            activate = self.monitor.find("Activate", since=second_at, kind="call",
+                                         where=lambda m: m.iface == APP_IFACE)
+            self.check(len(activate) == 1 and activate[0].body[0] == {
+                "activation-token": tokens["XDG_ACTIVATION_TOKEN"],
+                "desktop-startup-id": tokens["DESKTOP_STARTUP_ID"]},
+                f"... having called the first's Activate once, passing on its activation token and "
+                f"startup id: {activate[0].body if activate else None}")
             window = wait_until("the first zanto's window", self.settings_window, 5)
             wait_until("its General page", lambda: self.page_shown(general, [motto]), 5)
             wait_until("the window in front, with the focus", lambda: run(

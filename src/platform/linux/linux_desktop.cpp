@@ -308,12 +308,30 @@ bool LinuxDesktop::handOverToRunning() {
 }
 
 void LinuxDesktop::HandedOver(const HandOverRequest& request) {
-  // Qt hands Wayland's token to the compositor with the next activation of a window, which
-  // is what bringing the window to the front after a start does.
-  if (!request.activationToken.isEmpty())
-    qputenv("XDG_ACTIVATION_TOKEN", request.activationToken.toUtf8());
   const WindowId tray = windows_.OfClass(window_class::kTrayIcon);
-  if (tray != 0) postMessage(tray, registerWindowMessage(kHandOverMessage), request.what, 0);
+  if (tray == 0) return;
+  // On Wayland only the launcher's token lets a window take the focus. Qt hands it to the
+  // compositor with the next activation of a window: the program's, after a start.
+  const bool token = QGuiApplication::platformName() == QLatin1String("wayland") &&
+                     !request.activationToken.isEmpty();
+  if (token) qputenv("XDG_ACTIVATION_TOKEN", request.activationToken.toUtf8());
+  const std::uintptr_t what = request.what;
+  const std::uint32_t msg = registerWindowMessage(kHandOverMessage);
+  Later([this, tray, msg, what, token] {
+    // An action that shows the window comes with a token too; a window it newly shows
+    // takes the focus with it. One already shown stays where it is, as after the menu's
+    // command.
+    std::vector<WindowId> hidden;
+    windows_.ForEach([&hidden](WindowId id, Windows::Entry& entry) {
+      if (entry.extra && !entry.extra->visible()) hidden.push_back(id);
+    });
+    Send(tray, msg, what, 0);
+    if (!token || (what != handover::Settings && what != handover::About)) return;
+    for (WindowId id : hidden)
+      if (const Windows::Entry* entry = windows_.Find(id);
+          entry && entry->extra && entry->extra->visible())
+        entry->extra->bringToFront();
+  });
 }
 
 // ---------------------------------------------------------------------------------------

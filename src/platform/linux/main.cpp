@@ -1,5 +1,6 @@
 // zanto for Linux desktops: the program over Qt 6 Widgets and the desktop's D-Bus services.
 #include <QApplication>
+#include <QByteArray>
 #include <QIcon>
 
 #include "app/zanto.h"
@@ -11,7 +12,11 @@ int main(int argc, char** argv) {
   using zanto::platform::linux_desktop::Session;
   // Before Qt starts a thread of its own, so that no thread takes the signals instead.
   const sigset_t blocked = Session::BlockSignals();
+  // Qt takes the launcher's startup id away for the first window it maps; a start that
+  // hands over to the running Zanto passes it on instead (see AppService).
+  const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
   QApplication app(argc, argv);
+  if (!startupId.isEmpty()) qputenv("DESKTOP_STARTUP_ID", startupId);
   QApplication::setApplicationName(QStringLiteral("zanto"));
   // The desktop entry, by which a Wayland compositor and the notification server know us.
   QApplication::setDesktopFileName(QStringLiteral("org.example.zanto.Zanto"));
