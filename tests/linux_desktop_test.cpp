@@ -5,8 +5,15 @@
 
 #include <QDBusArgument>
 #include <QDBusVariant>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/codes.h"
+#include "platform/linux/app_service.h"
 #include "platform/linux/dbus_types.h"
 #include "platform/linux/tray_translation.h"
 #include "platform/linux/user_quotes.h"
@@ -139,6 +146,50 @@ TEST(UserQuotesPath, NoAbsoluteFolderNoUserFile) {
   EXPECT_EQ(UserQuotesPath("", ""), "");
   EXPECT_EQ(UserQuotesPath("relative", "also/relative"), "")
       << "never a quotes file relative to wherever the program was started";
+}
+
+// A desktop file's groups, key by key, as the desktop reads them.
+std::map<std::string, std::map<std::string, std::string>> ReadDesktopFile(const std::string& name) {
+  std::ifstream file(std::string(ZANTO_LINUX_RES) + "/" + name);
+  std::map<std::string, std::map<std::string, std::string>> groups;
+  std::string line, group;
+  while (std::getline(file, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      group = line.substr(1, line.size() - 2);
+      groups[group];
+    } else if (const auto eq = line.find('='); eq != std::string::npos) {
+      groups[group][line.substr(0, eq)] = line.substr(eq + 1);
+    }
+  }
+  return groups;
+}
+
+TEST(DesktopEntry, ItsActionsAreTheTrayMenusCommandsOnce) {
+  const auto entry = ReadDesktopFile(std::string(kAppId) + ".desktop");
+  ASSERT_TRUE(entry.contains("Desktop Entry")) << "no desktop entry named after the application";
+  const auto& main = entry.at("Desktop Entry");
+  EXPECT_EQ(main.at("DBusActivatable"), "true");
+  std::set<std::uintptr_t> commands;
+  std::stringstream actions(main.at("Actions"));
+  for (std::string action; std::getline(actions, action, ';');) {
+    const std::optional<std::uintptr_t> what = HandOverOfAction(QString::fromStdString(action));
+    ASSERT_TRUE(what) << "the program does not know the action " << action;
+    EXPECT_TRUE(commands.insert(*what).second) << action << " twice";
+    EXPECT_TRUE(entry.contains("Desktop Action " + action)) << action << " has no group";
+  }
+  EXPECT_EQ(commands, (std::set<std::uintptr_t>{handover::TellMeMore, handover::Settings,
+                                                handover::About, handover::Exit}));
+  // A start is the entry itself, not an action of it.
+  EXPECT_FALSE(HandOverOfAction(QStringLiteral("start")));
+  EXPECT_FALSE(HandOverOfAction(QString()));
+}
+
+TEST(DesktopEntry, TheBusStartsTheProgramByItsName) {
+  const auto service = ReadDesktopFile(std::string(kAppId) + ".service");
+  ASSERT_TRUE(service.contains("D-BUS Service"));
+  EXPECT_EQ(service.at("D-BUS Service").at("Name"), kAppId);
+  EXPECT_EQ(service.at("D-BUS Service").at("Exec"), "/usr/bin/zanto");
 }
 
 }  // namespace
