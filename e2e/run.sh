@@ -319,6 +319,30 @@ scenario_unicode_files() {
   done
 }
 
+scenario_second_start() {
+  echo "== Zanto started again while it runs: one program, its window in front"
+  local exe elsewhere
+  exe="$(install_copy second "$QUOTES")"
+  elsewhere="$(install_copy "second/from another folder" "$QUOTES")"
+  check "started" drive launch "$exe" --balloon
+  check "started again from the same folder: it ends with 0 and hands over" \
+    drive second-start "$exe"
+  check "... the window on the General page, one icon, a taskbar entry" \
+    drive wait form_visible=1 page=0 icon=1 taskbar_visible=1
+  shot second-start
+  check "About chosen from the tray menu" drive menu-open
+  check "... picked" drive menu-pick 2
+  check "... the About page" drive wait form_visible=1 page=2
+  check "started again from another folder, another program's window in front" \
+    drive second-start "$elsewhere" --behind
+  check "... the window turned to the General page" drive wait form_visible=1 page=0 icon=1
+  check "back to the tray, then started again" drive post close
+  check "... hidden" drive wait form_visible=0 running=1
+  check "... started again: the window comes back" drive second-start "$exe"
+  check "Exit" drive exit-via-menu
+  end_scenario
+}
+
 # Printed, not asserted: the list asks for its rows as they are drawn, so a million quotes
 # cost no more to show than ten.
 scenario_timing() {
@@ -356,6 +380,7 @@ scenario_keyboard
 scenario_any_folder
 scenario_ended_from_outside
 scenario_busy_shell
+scenario_second_start
 scenario_unicode_files
 scenario_timing
 

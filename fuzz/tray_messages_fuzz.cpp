@@ -109,6 +109,7 @@ class Shell final : public platform::NotificationArea {
       case platform::nim::Delete:
         return icons_.erase(data.uID) != 0;
       case platform::nim::Modify:
+      case platform::nim::SetFocus:
         return icons_.count(data.uID) != 0;
       case platform::nim::SetVersion:
         return icons_.count(data.uID) != 0 && data.longRecord();

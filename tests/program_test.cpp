@@ -311,6 +311,36 @@ TEST_F(Program, HandedOverCommandsAreTheTrayMenusOwn) {
   EXPECT_EQ(run.lines.back().Number("t"), 1010);
 }
 
+// Win+B, the arrows and Enter open the menu from the keyboard; when it closes, the keyboard
+// goes back to the notification area, unless the choice brought the window up.
+TEST_F(Program, AMenuOpenedFromTheKeyboardGivesTheFocusBackToTheNotificationArea) {
+  Quotes(TenQuotes());
+  struct Case {
+    const char* answer;
+    std::size_t focusReturns;
+  };
+  for (const Case& c : {Case{"none", 1}, Case{"ellmemoreZanto1", 1}, Case{"Settings1", 0},
+                        Case{"AboutZanto1", 0}, Case{"Exit1", 0}}) {
+    SCOPED_TRACE(c.answer);
+    const SimRun run = Run(std::string("menu ") + c.answer + "\ntray keyselect\nwait 20\n");
+    ASSERT_EQ(run.Ops("popup").size(), 1u);
+    const auto focus = run.Shell("NIM_SETFOCUS");
+    ASSERT_EQ(focus.size(), c.focusReturns);
+    for (const TraceLine& line : focus) {
+      EXPECT_EQ(line.Number("uFlags"), 0);
+      EXPECT_EQ(line.Number("uID"), 1);
+    }
+  }
+  const SimRun right = Run("tray contextmenu\n");
+  EXPECT_TRUE(right.Shell("NIM_SETFOCUS").empty()) << "a mouse user's menu leaves the focus be";
+  sim::SimOptions old = Options();
+  old.shellVersion = 0x40000;
+  EXPECT_TRUE(RunSim(old, "tray keyselect\ntray rbuttondown\ntray rbuttonup\n")
+                  .Shell("NIM_SETFOCUS")
+                  .empty())
+      << "shells before 5.0 do not know the request";
+}
+
 TEST_F(Program, TheStartShowStateDecidesHowTheWindowFirstComesUp) {
   Quotes(TenQuotes());
   for (const auto& [show, state] : {std::pair{3, "maximized"}, {7, "normal"}, {1, "normal"}}) {

@@ -143,6 +143,7 @@ std::map<std::string, std::string> Observe() {
   s["balloon"] = balloon ? WindowText(balloon) : "";
   s["focus"] = form && IsWindowVisible(form) ? FocusedControl(form) : "";
   s["default"] = form ? DefaultButton(form) : "";
+  s["front"] = form && GetForegroundWindow() == form ? "1" : "0";
   return s;
 }
 
@@ -208,6 +209,67 @@ int CmdLaunch(const std::vector<std::string>& args) {
     return Fail("no balloon within 15 s of the tray window");
   std::printf("first balloon after %.0f ms from the tray window: \"%s\"\n", NowMs() - trayAt,
               WindowText(balloon).c_str());
+  return 0;
+}
+
+// The form is in front, the keyboard in it.
+bool FormInFront() {
+  HWND form = FormWindow();
+  return form && IsWindowVisible(form) && GetForegroundWindow() == form &&
+         !FocusedControl(form).empty();
+}
+
+void RunOwnMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// second-start EXE [--behind]: starts the program again while it runs. The new process must
+// end within 2 s with exit code 0, the running one stay the only one with a tray window,
+// and its window come to the front with the keyboard in it. --behind: a window of another
+// program is in front first.
+int CmdSecondStart(const std::vector<std::string>& args) {
+  if (args.empty()) return 2;
+  HWND tray = TrayWindow();
+  if (!tray) return Fail("no program running");
+  const DWORD running = ProcessOf(tray);
+  std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> other(nullptr,
+                                                                               &DestroyWindow);
+  if (args.size() > 1 && args[1] == "--behind") {
+    other.reset(CreateWindowExW(0, L"Static", L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                150, 120, 520, 360, nullptr, nullptr, nullptr, nullptr));
+    if (!other) return Fail("cannot make a window of another program");
+    SetForegroundWindow(other.get());
+    if (!WaitUntil([&] { return RunOwnMessages(), GetForegroundWindow() == other.get(); }, 3000))
+      return Fail("the other program's window did not come to the front");
+    std::printf("another program's window is in front\n");
+  }
+  const double start = NowMs();
+  Handle process(Launch(args[0]));
+  if (!process) return Fail("cannot start %s", args[0]);
+  if (!WaitUntil(
+          [&] { return RunOwnMessages(), WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; },
+          2000)) {
+    TerminateProcess(process.get(), 9);
+    return Fail("the second start still runs after 2 s");
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  std::printf("the second start ended after %.0f ms with exit code %lu\n", NowMs() - start,
+              static_cast<unsigned long>(code));
+  if (code != 0) return Fail("the second start's exit code is not 0");
+  int trays = 0;
+  for (HWND w : TopLevelWindows())
+    if (ClassName(w) == zanto::platform::window_class::kTrayIcon) ++trays;
+  if (trays != 1 || !TrayWindow() || ProcessOf(TrayWindow()) != running)
+    return Fail("%s",
+                "not the one program that ran before: " + std::to_string(trays) + " tray windows");
+  if (!WaitUntil([&] { return RunOwnMessages(), FormInFront(); }, 3000)) {
+    PrintState(Observe());
+    return Fail("the window did not come to the front with the keyboard in it");
+  }
+  std::printf("the running program's window is in front, focus on %s\n",
+              FocusedControl(FormWindow()).c_str());
   return 0;
 }
 
@@ -805,6 +867,7 @@ int wmain(int argc, wchar_t** wideArgs) {
       {"keys", CmdKeys},
       {"shell-busy", CmdShellBusy},
       {"list-rows", CmdListRows},
+      {"second-start", CmdSecondStart},
   };
   return RunCommandLine("zanto-driver", argc, wideArgs, commands);
 }

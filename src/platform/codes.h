@@ -49,6 +49,7 @@ namespace nim {
 inline constexpr std::uint32_t Add = 0;
 inline constexpr std::uint32_t Modify = 1;
 inline constexpr std::uint32_t Delete = 2;
+inline constexpr std::uint32_t SetFocus = 3;
 inline constexpr std::uint32_t SetVersion = 4;
 }  // namespace nim
 

@@ -134,7 +134,8 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   void MouseUp(TMouseButton button, TShiftState shift, platform::Point at);
   void DoubleClick(TMouseButton button, TShiftState shift, platform::Point at);
   void Click();
-  void ContextPopup(platform::Point at);
+  bool ContextPopup(platform::Point at);  // true: the menu was shown
+  void KeyboardPopup(platform::Point at);
   void PopUp(TPopupMenu& menu, platform::Point at);
   void MouseMove(TShiftState shift, platform::Point at);
   void AnimationStep();

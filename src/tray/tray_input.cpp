@@ -55,8 +55,10 @@ void TTrayIcon::OnIconCallback(std::uint32_t code) {
   const platform::Point at = clock_.cursorPos();
   switch (code) {
     case wm::ContextMenu:
-    case nin::KeySelect:
       ContextPopup(at);
+      break;
+    case nin::KeySelect:
+      KeyboardPopup(at);
       break;
     case wm::MouseMove:
       MouseMove(shift, at);
@@ -200,13 +202,26 @@ void TTrayIcon::DoubleClick(TMouseButton button, TShiftState shift, platform::Po
     ShowFromTray();
 }
 
-void TTrayIcon::ContextPopup(platform::Point at) {
+bool TTrayIcon::ContextPopup(platform::Point at) {
   if (OnContextPopup) {
     bool handled = false;
     OnContextPopup(*this, at, handled);
-    if (handled) return;
+    if (handled) return false;
   }
-  if (popupMenu_) PopUp(*popupMenu_, at);
+  if (!popupMenu_) return false;
+  PopUp(*popupMenu_, at);
+  return true;
+}
+
+// The user came to the icon with the keyboard (Win+B, the arrows, Enter): once the menu has
+// closed, the keyboard goes back to the notification area, as the shell asks of its icons,
+// unless the choice opened the window, which then has it.
+void TTrayIcon::KeyboardPopup(platform::Point at) {
+  const bool wasVisible = ApplicationVisible();
+  if (!ContextPopup(at)) return;
+  if (!iconShown_ || Application().Terminated() || ShellVersion() < kBalloonShell) return;
+  if (!wasVisible && ApplicationVisible()) return;
+  Send(platform::nim::SetFocus, 0);
 }
 
 void TTrayIcon::PopUp(TPopupMenu& menu, platform::Point at) {

@@ -226,7 +226,7 @@ TEST_F(SettingsWindow, AccessKeysPressTheirButtonsAndTheFocusedButtonIsTheDefaul
   EXPECT_FALSE(IsDefault("BitBtn1"));
 }
 
-TEST_F(SettingsWindow, UnderAVisualStyleThePagesPaintTheTabBodyWithTheirLabelsOnIt) {
+TEST_F(SettingsWindow, ThemedPagesPaintTheTabBodyWithLabelsInTheSystemsTextColour) {
   ThemeRecord themed;
   Make(FakeTheme(themed, true));
   form->setActivePage(Index("PageControl"), 0);
@@ -247,6 +247,19 @@ TEST_F(SettingsWindow, UnderAVisualStyleThePagesPaintTheTabBodyWithTheirLabelsOn
   EXPECT_EQ(brush, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
   EXPECT_EQ(themed.parentBackgrounds, std::vector<HWND>{label}) << "the page shows through";
   EXPECT_EQ(GetBkMode(dc.get()), TRANSPARENT);
+  EXPECT_EQ(GetTextColor(dc.get()), GetSysColor(COLOR_WINDOWTEXT));
+  {
+    // A high-contrast theme: light text on a dark page. The label follows the system's
+    // colour, not the device context's black.
+    const int element = COLOR_WINDOWTEXT;
+    const COLORREF before = GetSysColor(element), contrast = RGB(255, 255, 0);
+    ASSERT_TRUE(SetSysColors(1, &element, &contrast));
+    SetTextColor(dc.get(), RGB(0, 0, 0));
+    SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()),
+                 reinterpret_cast<LPARAM>(label));
+    SetSysColors(1, &element, &before);
+    EXPECT_EQ(GetTextColor(dc.get()), contrast);
+  }
   form.reset();
   EXPECT_EQ(themed.closed, 1);
 

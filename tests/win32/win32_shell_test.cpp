@@ -129,7 +129,7 @@ struct FilterCall {
   DWORD action;
 };
 
-TEST(ShellBroadcasts, AnElevatedProgramLetsTheShellsRestartIn) {
+TEST(ShellBroadcasts, AnElevatedProgramLetsTheShellsRestartAndAnotherStartsHandOverIn) {
   std::vector<FilterCall> calls;
   const auto recording = [&](HWND window, UINT message, DWORD action) {
     calls.push_back({window, message, action});
@@ -137,10 +137,14 @@ TEST(ShellBroadcasts, AnElevatedProgramLetsTheShellsRestartIn) {
   };
   const HWND window = reinterpret_cast<HWND>(0x5678);
   EXPECT_TRUE(AllowShellBroadcasts(window, recording));
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].window, window);
+  ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].message, RegisterWindowMessageW(L"TaskbarCreated"));
-  EXPECT_EQ(calls[0].action, static_cast<DWORD>(MSGFLT_ALLOW));
+  EXPECT_EQ(calls[1].message, RegisterWindowMessageW(L"Zanto.HandOver"))
+      << "a start that is not elevated hands over to an elevated Zanto";
+  for (const FilterCall& call : calls) {
+    EXPECT_EQ(call.window, window);
+    EXPECT_EQ(call.action, static_cast<DWORD>(MSGFLT_ALLOW));
+  }
   EXPECT_FALSE(AllowShellBroadcasts(window, {})) << "a system without the filter";
 }
 

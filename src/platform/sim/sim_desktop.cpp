@@ -26,6 +26,8 @@ const char* RequestName(std::uint32_t message) {
       return "NIM_DELETE";
     case platform::nim::SetVersion:
       return "NIM_SETVERSION";
+    case platform::nim::SetFocus:
+      return "NIM_SETFOCUS";
   }
   return "NIM_UNKNOWN";
 }
@@ -207,6 +209,7 @@ bool SimDesktop::CarryOut(std::uint32_t message, std::uint32_t uID, bool longRec
       shellIcons_.erase(uID);
       return present;
     case platform::nim::Modify:
+    case platform::nim::SetFocus:
       return present;
     case platform::nim::SetVersion:
       return present && longRecord;

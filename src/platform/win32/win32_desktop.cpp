@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win32/win32_form.h"
+#include "platform/win32/win32_session.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_window.h"
@@ -29,7 +30,7 @@ static_assert(nin::BalloonTimeout == NIN_BALLOONTIMEOUT &&
               nin::BalloonUserClick == NIN_BALLOONUSERCLICK);
 static_assert(sc::Minimize == SC_MINIMIZE && sc::Close == SC_CLOSE && sc::Restore == SC_RESTORE);
 static_assert(nim::Add == NIM_ADD && nim::Modify == NIM_MODIFY && nim::Delete == NIM_DELETE &&
-              nim::SetVersion == NIM_SETVERSION);
+              nim::SetFocus == NIM_SETFOCUS && nim::SetVersion == NIM_SETVERSION);
 static_assert(nif::Message == NIF_MESSAGE && nif::Icon == NIF_ICON && nif::Tip == NIF_TIP &&
               nif::Info == NIF_INFO);
 static_assert(niif::None == NIIF_NONE && niif::Info == NIIF_INFO && niif::Warning == NIIF_WARNING &&
@@ -308,6 +309,14 @@ bool Win32Desktop::TranslateKeyboard(MSG& msg) {
     if (form->TranslateKey(msg)) return true;
   }
   return false;
+}
+
+bool Win32Desktop::handOverToRunning() {
+  // A Zanto that is still starting has its tray window within moments; one that never gets
+  // it is not waited for long.
+  constexpr DWORD kPatienceMs = 5000;
+  if (ClaimSession(sessionClaim_)) return false;
+  return HandOverToRunningZanto(sessionClaim_, handover::Start, kPatienceMs);
 }
 
 void Win32Desktop::runMessageLoop() {

@@ -61,6 +61,7 @@ class Win32Desktop final : public Desktop {
   std::int64_t localTimeMilliseconds() override;
   int startupShowCommand() override;
 
+  bool handOverToRunning() override;
   void runMessageLoop() override;
   void quit() override;
 
@@ -90,6 +91,7 @@ class Win32Desktop final : public Desktop {
   LibraryPtr versionLibrary_;
   LibraryPtr uxtheme_;
   ThemeApi theme_;
+  KernelHandle sessionClaim_;  // held while this is the session's Zanto
   bool serviceProcessLookedUp_ = false;
   DWORD(WINAPI* registerServiceProcess_)(DWORD, DWORD) = nullptr;
 };

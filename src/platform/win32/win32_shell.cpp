@@ -130,8 +130,12 @@ UINT TaskbarDpi() {
 bool AllowShellBroadcasts(HWND window, const ChangeMessageFilter& filter) {
   if (!filter) return false;   // before Windows 7 nothing is filtered
   constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
-  const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-  return taskbarCreated != 0 && filter(window, taskbarCreated, kAllow) != FALSE;
+  bool allowed = true;
+  for (const std::wstring& name : {std::wstring(L"TaskbarCreated"), Wide(kHandOverMessage)}) {
+    const UINT message = RegisterWindowMessageW(name.c_str());
+    allowed = message != 0 && filter(window, message, kAllow) != FALSE && allowed;
+  }
+  return allowed;
 }
 
 ChangeMessageFilter SystemMessageFilter() {

@@ -38,7 +38,8 @@ UINT TaskbarDpi();
 
 // A process that runs elevated hears no window messages from the desktop's ordinary
 // processes unless it lets them in: the shell's "TaskbarCreated" among them, so that after
-// Explorer restarts the icon would never come back. Lets that broadcast through to `window`.
+// Explorer restarts the icon would never come back, nor another start's hand-over (from a
+// start that is not elevated). Lets both through to `window`.
 // `filter` stands for ChangeWindowMessageFilterEx(window, message, action, nullptr).
 using ChangeMessageFilter = std::function<BOOL(HWND, UINT, DWORD)>;
 bool AllowShellBroadcasts(HWND window, const ChangeMessageFilter& filter);

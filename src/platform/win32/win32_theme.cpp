@@ -47,6 +47,9 @@ HBRUSH TabPageTheme::LabelBackground(HWND label, HDC dc) const {
   if (!theme_) return nullptr;
   api_.drawThemeParentBackground(label, dc, nullptr);
   SetBkMode(dc, TRANSPARENT);
+  // Answering the message takes the default colours' place too: without this the text is
+  // the device context's black, unreadable on a high-contrast theme's dark page.
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
 }
 

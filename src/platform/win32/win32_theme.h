@@ -45,7 +45,8 @@ class TabPageTheme {
 
   // A page's background: the pane's body. False without a theme (the class brush paints).
   bool PaintPage(HWND page, HDC dc) const;
-  // A label on a page: its background is the page's; the answer to WM_CTLCOLORSTATIC.
+  // A label on a page: its background is the page's, its text the system's text colour;
+  // the answer to WM_CTLCOLORSTATIC.
   HBRUSH LabelBackground(HWND label, HDC dc) const;
 
  private:
