@@ -16,14 +16,14 @@ need_packages() {
       "${missing[@]}" >/dev/null
 }
 
-LINUX_PACKAGES=(cmake make g++ libgtest-dev googletest qt6-base-dev qt6-qpa-plugins)
+LINUX_PACKAGES=(cmake make g++ libgtest-dev googletest qt6-base-dev qt6-qpa-plugins pkgconf libxcb1-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine xvfb xauth xdotool
   x11-utils imagemagick)
 LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox imagemagick
   dunst at-spi2-core haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils python3-gi
   gir1.2-atspi-2.0 python3-xlib libglib2.0-bin fonts-dejavu-core adwaita-icon-theme)
 # scripts/package.sh: both programs, the installer (NSIS), the zip and the Debian package.
-PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
+PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev pkgconf libxcb1-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
   imagemagick zip dpkg-dev)
 # The tests of the packages, besides the Windows and Linux desktop packages above.
 PACKAGE_TEST_PACKAGES=(lintian unzip desktop-file-utils)

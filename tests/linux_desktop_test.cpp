@@ -17,6 +17,7 @@
 #include "platform/linux/dbus_types.h"
 #include "platform/linux/tray_translation.h"
 #include "platform/linux/user_quotes.h"
+#include "platform/linux/x11_activation.h"
 
 namespace zanto::platform::linux_desktop {
 namespace {
@@ -190,6 +191,20 @@ TEST(DesktopEntry, TheBusStartsTheProgramByItsName) {
   ASSERT_TRUE(service.contains("D-BUS Service"));
   EXPECT_EQ(service.at("D-BUS Service").at("Name"), kAppId);
   EXPECT_EQ(service.at("D-BUS Service").at("Exec"), "/usr/bin/zanto");
+}
+
+TEST(StartupIdTime, TheUsersTimeFromTheLaunchersId) {
+  EXPECT_EQ(StartupIdTime("gnome-shell-1234-host-zanto-1_TIME5631927"), 5631927u);
+  EXPECT_EQ(StartupIdTime("kwin;1700000000;123456;42_TIME4294967295"), 4294967295u);
+  // The last mark counts: a launcher's own name may hold one.
+  EXPECT_EQ(StartupIdTime("my_TIMEr_TIME77"), 77u);
+  // No time, or none that a server could have said: there is none to name.
+  EXPECT_EQ(StartupIdTime("xdg-launch-42"), 0u);
+  EXPECT_EQ(StartupIdTime("id_TIME"), 0u);
+  EXPECT_EQ(StartupIdTime("id_TIME12ab"), 0u);
+  EXPECT_EQ(StartupIdTime("id_TIME-5"), 0u);
+  EXPECT_EQ(StartupIdTime("id_TIME4294967296"), 0u);
+  EXPECT_EQ(StartupIdTime(""), 0u);
 }
 
 }  // namespace

@@ -1036,8 +1036,10 @@ class Test(Checks):
             folder = self.folder(f"second-{n}")
             shutil.copy2(os.path.join(self.build, "zanto"), folder)
             second_at = time.monotonic()
-            # As a launcher starts it: with the token of its activation.
-            tokens = {"XDG_ACTIVATION_TOKEN": f"token-{n}", "DESKTOP_STARTUP_ID": f"id-{n}_TIME0"}
+            # As a launcher starts it: with the token of its activation, and the startup id
+            # of the user's request now, which the window manager's activation then names.
+            tokens = {"XDG_ACTIVATION_TOKEN": f"token-{n}",
+                      "DESKTOP_STARTUP_ID": f"e2e-launcher-{n}_TIME{x_server_time()}"}
             second = self.services.start(f"zanto-second-{n}", [os.path.join(folder, "zanto")],
                                          env=dict(self.zanto_env(), **tokens), cwd="/")
             try:
@@ -1244,6 +1246,23 @@ class Test(Checks):
         self.services.stop(self.zanto)
         tray.stop()
         self.watcher = self.start_watcher()
+
+
+def x_server_time():
+    """The X server's time now, as a launcher puts it into a startup id: the time of an
+    event the server stamps."""
+    from Xlib import X, Xatom, display
+    d = display.Display()
+    try:
+        w = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent,
+                                          event_mask=X.PropertyChangeMask)
+        w.change_property(Xatom.WM_NAME, Xatom.STRING, 8, b"now")
+        while True:
+            e = d.next_event()
+            if e.type == X.PropertyNotify:
+                return e.time
+    finally:
+        d.close()
 
 
 # A window that takes the focus when it is mapped, as a newly opened program's does.

@@ -12,12 +12,14 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "platform/linux/app_service.h"
 #include "platform/linux/linux_form.h"
 #include "platform/linux/status_area.h"
 #include "platform/linux/text_conversion.h"
 #include "platform/linux/user_quotes.h"
+#include "platform/linux/x11_activation.h"
 #include "platform/posix/posix_files.h"
 #include "platform/window_classes.h"
 
@@ -154,6 +156,7 @@ std::unique_ptr<NativeForm> LinuxDesktop::createForm(const FormDef& def, WindowI
     Later([this, owner] { Send(owner, wm::SysCommand, sc::Restore, 0); });
   };
   hooks.destroyed = [this, id] { RemoveWindow(id); };
+  hooks.takeActivationTime = [this] { return std::exchange(activationTime_, 0); };
   auto form = std::make_unique<LinuxForm>(id, def, events, Icon(IconId::Program), std::move(hooks));
   windows_.Find(id)->extra = form.get();
   form->Apply(taskbar_.shown, taskbar_.iconic);
@@ -310,27 +313,32 @@ bool LinuxDesktop::handOverToRunning() {
 void LinuxDesktop::HandedOver(const HandOverRequest& request) {
   const WindowId tray = windows_.OfClass(window_class::kTrayIcon);
   if (tray == 0) return;
-  // On Wayland only the launcher's token lets a window take the focus. Qt hands it to the
-  // compositor with the next activation of a window: the program's, after a start.
-  const bool token = QGuiApplication::platformName() == QLatin1String("wayland") &&
-                     !request.activationToken.isEmpty();
+  // Only what the launcher gave lets a window take the focus: on Wayland its token, which
+  // Qt hands to the compositor with the next activation of a window; on X11 the time of
+  // the user's request in its startup id.
+  const QString platform = QGuiApplication::platformName();
+  const bool token = platform == QLatin1String("wayland") && !request.activationToken.isEmpty();
   if (token) qputenv("XDG_ACTIVATION_TOKEN", request.activationToken.toUtf8());
+  const std::uint32_t time =
+      platform == QLatin1String("xcb") ? StartupIdTime(request.startupId.toStdString()) : 0;
   const std::uintptr_t what = request.what;
   const std::uint32_t msg = registerWindowMessage(kHandOverMessage);
-  Later([this, tray, msg, what, token] {
-    // An action that shows the window comes with a token too; a window it newly shows
-    // takes the focus with it. One already shown stays where it is, as after the menu's
-    // command.
+  Later([this, tray, msg, what, focus = token || time != 0, time] {
+    // An action that shows the window comes with them too; a window it newly shows takes
+    // the focus with it. One already shown stays where it is, as after the menu's command.
     std::vector<WindowId> hidden;
     windows_.ForEach([&hidden](WindowId id, Windows::Entry& entry) {
       if (entry.extra && !entry.extra->visible()) hidden.push_back(id);
     });
+    activationTime_ = time;
     Send(tray, msg, what, 0);
-    if (!token || (what != handover::Settings && what != handover::About)) return;
-    for (WindowId id : hidden)
-      if (const Windows::Entry* entry = windows_.Find(id);
-          entry && entry->extra && entry->extra->visible())
-        entry->extra->bringToFront();
+    if (focus && (what == handover::Settings || what == handover::About)) {
+      for (WindowId id : hidden)
+        if (const Windows::Entry* entry = windows_.Find(id);
+            entry && entry->extra && entry->extra->visible())
+          entry->extra->bringToFront();
+    }
+    activationTime_ = 0;  // the user's request is over
   });
 }
 

@@ -138,6 +138,7 @@ class LinuxDesktop final : public Desktop, private ShellEvents, private SessionE
   sigset_t blocked_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<AppService> appService_;
+  std::uint32_t activationTime_ = 0;  // X11: the user's request being carried out
 
   // The state of input as a host reported it, while its event is delivered.
   std::optional<Point> hostCursor_;

@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "platform/linux/text_conversion.h"
+#include "platform/linux/x11_activation.h"
 
 namespace zanto::platform::linux_desktop {
 
@@ -302,7 +303,8 @@ void LinuxForm::setVisible(bool visible) {
 void LinuxForm::bringToFront() {
   if (Wanted() != Presence::Shown) return;
   window_->raise();
-  window_->activateWindow();
+  const std::uint32_t time = hooks_.takeActivationTime ? hooks_.takeActivationTime() : 0;
+  if (!ActivateAtUserTime(*window_, time)) window_->activateWindow();
 }
 
 void LinuxForm::Apply(bool taskbarShown, bool taskbarIconic) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -25,6 +26,8 @@ class LinuxForm final : public NativeForm {
   struct Hooks {
     std::function<void()> restoredByUser;  // the user brought the iconified window back
     std::function<void()> destroyed;
+    // The time of the user's request that brings the window forward, once; 0: none known.
+    std::function<std::uint32_t()> takeActivationTime;
   };
   LinuxForm(WindowId id, const FormDef& def, FormEvents& events, QIcon icon, Hooks hooks);
   ~LinuxForm() override;
