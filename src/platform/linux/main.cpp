@@ -12,11 +12,14 @@ int main(int argc, char** argv) {
   using zanto::platform::linux_desktop::Session;
   // Before Qt starts a thread of its own, so that no thread takes the signals instead.
   const sigset_t blocked = Session::BlockSignals();
-  // Qt takes the launcher's startup id away for the first window it maps; a start that
-  // hands over to the running Zanto passes it on instead (see AppService).
+  // Qt takes what the launcher gave for the first window it maps (the startup id, the
+  // activation token) away at its start; a start that hands over to the running Zanto
+  // passes them on instead (see AppService).
   const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
+  const QByteArray activationToken = qgetenv("XDG_ACTIVATION_TOKEN");
   QApplication app(argc, argv);
   if (!startupId.isEmpty()) qputenv("DESKTOP_STARTUP_ID", startupId);
+  if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
   QApplication::setApplicationName(QStringLiteral("zanto"));
   // The desktop entry, by which a Wayland compositor and the notification server know us.
   QApplication::setDesktopFileName(QStringLiteral("org.example.zanto.Zanto"));
