@@ -21,7 +21,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 w
   x11-utils imagemagick)
 LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox imagemagick
   dunst at-spi2-core haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils python3-gi
-  gir1.2-atspi-2.0 python3-xlib libglib2.0-bin fonts-dejavu-core adwaita-icon-theme)
+  gir1.2-atspi-2.0 python3-xlib libglib2.0-bin weston fonts-dejavu-core adwaita-icon-theme)
 # scripts/package.sh: both programs, the installer (NSIS), the zip and the Debian package.
 PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev pkgconf libxcb1-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
   imagemagick zip dpkg-dev)

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # zanto on a Linux desktop, end to end and headless: a private session bus, Xvfb with
 # openbox, a StatusNotifierWatcher, two tray hosts, the notification server dunst and zanto
-# itself, checked from outside through D-Bus, X and the accessibility tree, and a stand-in
-# XEmbed tray manager. The bus starts zanto only as a launcher asks it to, from the
+# itself, checked from outside through D-Bus, X and the accessibility tree; a stand-in
+# XEmbed tray manager, and weston for a Wayland session. The bus starts zanto only as a launcher asks it to, from the
 # program's own D-Bus service file (its Exec= the build's zanto). Screenshots go to
 # out/linux/.
 # usage: e2e/linux/run.sh BUILD_DIR   (a build with -DZANTO_LINUX_DESKTOP=ON)
 # Needs the Debian packages dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox
 # imagemagick dunst at-spi2-core haskell-status-notifier-item-utils
-# haskell-gtk-sni-tray-utils python3-gi gir1.2-atspi-2.0 python3-xlib libglib2.0-bin
+# haskell-gtk-sni-tray-utils python3-gi gir1.2-atspi-2.0 python3-xlib libglib2.0-bin weston
 # fonts-dejavu-core adwaita-icon-theme.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

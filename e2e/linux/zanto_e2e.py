@@ -3,8 +3,8 @@
 
 Runs inside the private session bus that run.sh makes, starts every service of a small
 desktop itself (Xvfb, the accessibility bus, a StatusNotifierWatcher, two tray hosts, the
-notification server dunst, a stand-in for GNOME's session manager and a stand-in XEmbed
-tray manager), runs the real zanto and checks through D-Bus, X and the accessibility tree
+notification server dunst, a stand-in for GNOME's session manager, a stand-in XEmbed
+tray manager, and weston for a Wayland session), runs the real zanto and checks through D-Bus, X and the accessibility tree
 what a user would see. The bus starts zanto itself where a launcher asks it to (the
 program's D-Bus service file, in a service directory of the test's own).
 
@@ -588,15 +588,16 @@ class Test(Checks):
         return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                     XDG_CONFIG_HOME=os.path.join(self.work, "config"))
 
-    def start_zanto(self, tag, folder=None, registered=True):
+    def start_zanto(self, tag, folder=None, registered=True, env=None):
         """zanto of the build, or a copy of it in a folder of its own; registered: wait for
-        its icon at the watcher."""
+        its icon at the watcher; env: the environment, if not zanto_env()."""
         exe = os.path.join(self.build, "zanto")
         if folder:
             shutil.copy2(exe, folder)
             exe = os.path.join(folder, "zanto")
         self.started = time.monotonic()
-        self.zanto = self.services.start(f"zanto-{tag}", [exe], env=self.zanto_env(), cwd="/")
+        self.zanto = self.services.start(f"zanto-{tag}", [exe], env=env or self.zanto_env(),
+                                         cwd="/")
         if not registered:
             return None
         prefix = f"org.kde.StatusNotifierItem-{self.zanto.pid}-"
@@ -967,6 +968,7 @@ class Test(Checks):
         self.one_per_session()
         self.started_by_the_bus()
         self.xembed_tray()
+        self.native_wayland()
 
     def unicode_files(self):
         """Quotes files in UTF-8 with and without its mark, UTF-16 of either byte order, and
@@ -1246,6 +1248,52 @@ class Test(Checks):
         self.services.stop(self.zanto)
         tray.stop()
         self.watcher = self.start_watcher()
+
+    # -- native Wayland ---------------------------------------------------------------------
+
+    def native_wayland(self):
+        """zanto in a Wayland session (weston, headless): Qt's Wayland platform, the same
+        program; checked through the bus and the accessibility tree."""
+        general = "Sorry, no options implemented at the moment. Hey, this is just a beta! :)"
+        runtime = self.folder("wayland-runtime")
+        os.chmod(runtime, 0o700)
+        self.services.start("weston", ["weston", "--backend=headless-backend.so",
+                                       "--socket=wayland-e2e", "--width=1280", "--height=800"],
+                            env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
+        socket = os.path.join(runtime, "wayland-e2e")
+        wait_until("weston's socket", lambda: os.path.exists(socket), 10)
+        env = {k: v for k, v in self.zanto_env().items() if k != "DISPLAY"}
+        env.update(XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-e2e",
+                   QT_QPA_PLATFORM="wayland")
+        self.start_zanto("wayland", env=env)
+        first = self.zanto
+
+        def maps(pid):
+            with open(f"/proc/{pid}/maps") as f:
+                return f.read()
+        self.monitor.wait("the first quote", "Notify", 5, since=self.started, kind="call",
+                          sender=self.zanto_sender())
+        loaded = maps(first.pid)
+        self.check("libQt6WaylandClient" in loaded and "libQt6XcbQpa" not in loaded,
+                   "on Wayland zanto runs natively (Qt's Wayland platform, no X11): its icon, "
+                   "its first quote")
+        second_at = time.monotonic()
+        second = self.services.start("zanto-wayland-second", [os.path.join(self.build, "zanto")],
+                                     env=dict(env, XDG_ACTIVATION_TOKEN="wayland-token"), cwd="/")
+        code = second.wait(5)
+        self.services.stop(second)
+        activate = self.monitor.find("Activate", since=second_at, kind="call",
+                                     where=lambda m: m.iface == APP_IFACE)
+        wait_until("the window on its General page", lambda: self.page_shown(general, []), 5)
+        self.check(code == 0 and len(activate) == 1
+                   and activate[0].body[0].get("activation-token") == "wayland-token",
+                   f"a second start there hands over with its activation token and ends (code "
+                   f"{code}, {time.monotonic() - second_at:.2f} s); the first shows its window on "
+                   f"the General page")
+        self.click_menu(self.zanto_items()[0], "E_xit")
+        wait_until("the process ends", lambda: first.poll() is not None, 5)
+        self.check(first.returncode == 0 and not self.zanto_items(), "... and its Exit ends it")
+        self.services.stop(first)
 
 
 def x_server_time():
