@@ -122,7 +122,8 @@ TEST(BootTimers, OnWakingWhatRanOutAsleepFiresOnceInOrderAndTheRestGoOn) {
 // logind's signal on the system bus reaches the timers; the test's own bus stands in for the
 // system bus (see main), where the test may take logind's name.
 TEST(BootTimers, LogindsWordOfWakingOnTheSystemBusIsHeard) {
-  if (qEnvironmentVariableIsEmpty("ZANTO_TEST_SYSTEM_BUS")) GTEST_SKIP() << "no dbus-daemon";
+  ASSERT_FALSE(qEnvironmentVariableIsEmpty("ZANTO_TEST_SYSTEM_BUS"))
+      << "no private bus: dbus-daemon (Debian's dbus-daemon) is needed";
   std::atomic<std::uint64_t> asleep{0};
   Ticks ticks;
   BootTimers timers(
