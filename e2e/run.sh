@@ -277,7 +277,10 @@ scenario_busy_shell() {
   local exe
   exe="$(install_copy busy-shell "$QUOTES")"
   check "the icon arrives once the shell takes it" drive shell-busy 4000 "$exe"
+  check "... and with it the first quote, refused while the icon was not there" \
+    drive balloon --timeout 5000
   shot busy-shell-icon
+  check "... which a click withdraws" drive balloon-click
   check "... one icon, the program runs on" drive wait running=1 icon=1
   check "Tell me more" drive menu-open
   check "... chosen" drive menu-pick 0

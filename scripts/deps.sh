@@ -16,7 +16,9 @@ need_packages() {
       "${missing[@]}" >/dev/null
 }
 
-LINUX_PACKAGES=(cmake make g++ libgtest-dev googletest qt6-base-dev qt6-qpa-plugins pkgconf libxcb1-dev)
+# dbus-daemon: the Linux desktop's timer tests run a private bus in place of the system's.
+LINUX_PACKAGES=(cmake make g++ libgtest-dev googletest qt6-base-dev qt6-qpa-plugins dbus-daemon
+  pkgconf libxcb1-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine64 wine fonts-wine xvfb xauth xdotool
   x11-utils imagemagick)
 LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openbox imagemagick

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,106 @@ TEST_F(DesktopFaults, AShellNotReadyAtLogonGetsTheIconOnceItComesUp) {
     ExpectAddsAndDeletesAlternate(run);
     EXPECT_TRUE(run.Ops("errorbox").empty());
   }
+}
+
+// The quote that comes up while the shell, still starting at logon, has no icon is not lost:
+// the latest such quote is shown right after the icon arrives, once, and the quotes and their
+// moments are those of a shell that was ready from the start.
+TEST_F(DesktopFaults, AQuoteRefusedForWantOfTheIconAtLogonIsShownOnceItArrives) {
+  struct Case {
+    const char* what;
+    std::uint64_t busyFor;      // the shell refuses everything until then
+    std::uint64_t tellAt;       // when the user asks for the next quote
+    std::int64_t iconArrives;   // the retry that the shell takes
+    std::size_t refusedQuotes;  // quotes that came up before it
+  };
+  for (const Case c : {Case{"one quote refused", 2500, 8000, 3000, 1},
+                       Case{"two refused: the latest is shown", 5000, 2000, 7000, 2},
+                       Case{"ready before the first quote", 900, 8000, 1000, 0}}) {
+    SCOPED_TRACE(c.what);
+    using Quotes = std::vector<std::pair<std::int64_t, std::string>>;
+    int pendingAfter = -1;
+    bool heldAfter = true;
+    auto run = [&](std::uint64_t busyFor) {
+      sim::SimOptions options = Options();
+      options.shellBusyUntil = busyFor;
+      return RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+        d.Wait(c.tellAt);
+        Choose(d, "ellmemoreZanto1");
+        d.Wait(9000 - c.tellAt);
+        pendingAfter = form.TrayIcon.PendingBalloons();
+        heldAfter = form.TrayIcon.BalloonHeld();
+        d.Wait(2 * kTwoDays);
+        Choose(d, "Exit1");
+      });
+    };
+    // The quote ticks' balloons, and those shown late: a balloon right after the accepted
+    // add and its switch to version 3 that repeats a refused one.
+    auto read = [](const SimRun& r, Quotes& ticks, Quotes& late, std::size_t& refused) {
+      const TraceLines shell = r.Ops("shell");
+      std::optional<std::string> waiting;
+      for (std::size_t i = 0; i < shell.size(); ++i) {
+        const TraceLine& line = shell[i];
+        if (line.Get("title") != "Did you know?" || !IsBalloon(line)) continue;
+        if (line.Has("refused")) {
+          ++refused;
+          waiting = line.Get("info");
+          ticks.emplace_back(line.Number("t"), line.Get("info"));
+          continue;
+        }
+        const bool afterAdd = i >= 2 && shell[i - 1].Get("msg") == "NIM_SETVERSION" &&
+                              shell[i - 2].Get("msg") == "NIM_ADD" && !shell[i - 1].Has("refused");
+        if (afterAdd && waiting == line.Get("info"))
+          late.emplace_back(line.Number("t"), line.Get("info"));
+        else
+          ticks.emplace_back(line.Number("t"), line.Get("info"));
+        waiting.reset();
+      }
+    };
+    Quotes whenReady, noneLate, ticks, late;
+    std::size_t noneRefused = 0, refused = 0;
+    read(run(0), whenReady, noneLate, noneRefused);
+    ASSERT_GE(whenReady.size(), 4u);
+    const SimRun busy = run(c.busyFor);
+    read(busy, ticks, late, refused);
+    EXPECT_EQ(ticks, whenReady) << "the deck and the schedule are untouched";
+    EXPECT_EQ(refused, c.refusedQuotes);
+    if (c.refusedQuotes == 0) {
+      EXPECT_TRUE(late.empty());
+    } else {
+      ASSERT_EQ(late.size(), 1u) << "shown once, and only the latest";
+      EXPECT_EQ(late[0].first, c.iconArrives);
+      EXPECT_EQ(late[0].second, whenReady[c.refusedQuotes - 1].second);
+    }
+    EXPECT_EQ(pendingAfter, 2) << "each quote counted once, the late one too";
+    EXPECT_FALSE(heldAfter);
+    ExpectAddsAndDeletesAlternate(busy);
+  }
+}
+
+// Only a refusal for want of the icon keeps a quote: a shell that restarts and forgets the
+// icon between two quotes, or one that takes the icon and refuses the balloon, loses it as
+// before, and the next quote is never preceded by an old one.
+TEST_F(DesktopFaults, AQuoteIsKeptOnlyWhileTheIconIsBeingAddedAgain) {
+  sim::SimOptions options = Options();
+  bool heldWhileIconThere = true, heldAfterGivingUp = true;
+  const SimRun run = RunLive(options, [&](sim::SimDesktop& d, TfrmSettings& form) {
+    d.Wait(500);
+    d.Options().shellRefuses = true;  // the icon is there, the balloon refused
+    d.Wait(600);
+    heldWhileIconThere = form.TrayIcon.BalloonHeld();
+    d.TaskbarCreated();  // the shell restarts and goes on refusing: the retries give up
+    d.Wait(200'000);
+    Choose(d, "ellmemoreZanto1");
+    d.Wait(100);
+    heldAfterGivingUp = form.TrayIcon.BalloonHeld();
+    d.Options().shellRefuses = false;
+    d.TaskbarCreated();
+    d.Wait(1000);
+  });
+  EXPECT_FALSE(heldWhileIconThere);
+  EXPECT_FALSE(heldAfterGivingUp) << "no add was being tried any more";
+  EXPECT_EQ(run.QuoteBalloons().size(), 2u) << "each quote sent once, none again at the re-add";
 }
 
 TEST_F(DesktopFaults, RetriesBackOffAndStopAfterACoupleOfMinutesThenARestartBringsTheIcon) {

@@ -83,6 +83,114 @@ TEST_F(Program, EveryQuoteComesAtTheMomentAndInTheOrderTheDrawsGive) {
   EXPECT_EQ(shown, expected);
 }
 
+// What the user sees of the schedule when the computer sleeps: the hours asleep count, a
+// quote that fell due while asleep comes once on waking and starts the next interval there,
+// and the draws, the deck and every interval are those of a computer that never slept.
+TEST_F(Program, TheHoursAsleepCountAndAQuoteDueMeanwhileComesOnceOnWaking) {
+  constexpr auto kDayMs = static_cast<std::uint32_t>(kDay);
+  constexpr std::uint32_t kQuotes = 4;
+  Quotes(NumberedQuotes(kQuotes));
+  struct Step {
+    bool asleep;
+    std::uint64_t ms;
+  };
+  // The moments and quotes a user would see: the first quote is due a second after start,
+  // each tick draws the next interval from its own moment.
+  std::size_t expectedOnWaking = 0;
+  auto expect = [&](const std::vector<Step>& steps) {
+    expectedOnWaking = 0;
+    TRandomSource random;
+    random.Seed(Options().utcMillisecondsOfDay);
+    std::vector<std::uint32_t> deck;
+    std::vector<std::pair<std::int64_t, std::string>> seen;
+    std::uint64_t now = 0, due = 1000;
+    auto tick = [&](std::uint64_t at) {
+      if (deck.empty()) {
+        for (std::uint32_t i = 0; i < kQuotes; ++i) deck.push_back(i);
+        for (std::uint32_t pass = 0; pass < 2 * kQuotes + 1; ++pass) {
+          const std::uint32_t a = random.Below(kQuotes);
+          const std::uint32_t b = random.Below(kQuotes);
+          std::swap(deck[a], deck[b]);
+        }
+      }
+      seen.emplace_back(at, "Quote " + std::to_string(deck.front()));
+      deck.erase(deck.begin());
+      due = at + kDayMs + random.Below(kDayMs);
+    };
+    for (const Step& step : steps) {
+      if (step.asleep) {
+        now += step.ms;
+        if (due <= now) {
+          tick(now);
+          ++expectedOnWaking;
+        }
+      } else {
+        now += step.ms;
+        while (due <= now) tick(due);  // each tick moves `due` on
+      }
+    }
+    return seen;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    std::size_t quotesOnWaking;  // kSome: as the draws fall
+  };
+  constexpr std::size_t kSome = ~std::size_t{0};
+  const std::vector<Case> cases = {
+      {"a night that ends before the quote is due",
+       {{false, 1000}, {true, 8 * kHour}, {false, 3 * kDay}},
+       0},
+      {"asleep across the due moment",
+       {{false, 1000}, {false, kHour}, {true, 2 * kDay}, {false, 3 * kDay}},
+       1},
+      {"ten days asleep: one quote, not five",
+       {{false, 1000}, {true, 10 * kDay}, {false, 4 * kDay}},
+       1},
+      {"asleep before the first quote", {{false, 500}, {true, kHour}, {false, 3 * kDay}}, 1},
+      {"nights of a laptop used eight hours a day",
+       {{false, 1000},
+        {false, 8 * kHour},
+        {true, 16 * kHour},
+        {false, 8 * kHour},
+        {true, 16 * kHour},
+        {false, 8 * kHour},
+        {true, 16 * kHour},
+        {false, 8 * kHour},
+        {true, 16 * kHour}},
+       kSome},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string script;
+    for (const Step& step : c.steps)
+      script += (step.asleep ? "suspend " : "wait ") + std::to_string(step.ms) + "\n";
+    const SimRun run = Run(script);
+    std::vector<std::pair<std::int64_t, std::string>> shown;
+    for (const TraceLine& line : run.Shell("NIM_MODIFY"))
+      if (line.Get("title") == "Did you know?")
+        shown.emplace_back(line.Number("t"), line.Get("info"));
+    EXPECT_EQ(shown, expect(c.steps));
+    // Asleep, nothing happens; awake, the desktop says so at the moment it wakes, and what
+    // fell due comes right after.
+    std::size_t onWaking = 0;
+    for (std::size_t i = 0; i < run.lines.size(); ++i) {
+      const TraceLine& line = run.lines[i];
+      if (!line.Is("power") || line.Get("do") != "suspend") continue;
+      ASSERT_LT(i + 1, run.lines.size());
+      const TraceLine& awake = run.lines[i + 1];
+      EXPECT_EQ(awake.Get("do"), "resume");
+      for (std::size_t j = i + 2;
+           j < run.lines.size() && run.lines[j].Number("t") == awake.Number("t"); ++j)
+        if (IsBalloon(run.lines[j])) ++onWaking;
+    }
+    EXPECT_EQ(onWaking, expectedOnWaking);
+    if (c.quotesOnWaking != kSome) {
+      EXPECT_EQ(onWaking, c.quotesOnWaking);
+    }
+  }
+}
+
 TEST_F(Program, TheSameStartTimeGivesTheSameQuotesAndEachPassShowsEveryQuoteOnce) {
   Quotes(TenQuotes());
   const std::string script = "wait 1000\nwait " + std::to_string(29 * kTwoDays) + "\n";

@@ -569,10 +569,14 @@ class Test(Checks):
                                                                    [None])[0], 15)
         wait_until("both hosts registered", lambda: len(self.monitor.find(
             "RegisterStatusNotifierHost", kind="call")) >= 2, 15)
-        self.services.start("dunst", ["dunst", "-config", os.path.join(HERE, "dunstrc")])
-        wait_until("dunst on the bus", lambda: self.bus.owner(NOTIFICATIONS), 15)
+        self.dunst = self.start_dunst()
         self.ok("status-notifier-watcher, two tray hosts (a stand-in and gtk-sni-tray), dunst")
         self.a11y = Accessibility()
+
+    def start_dunst(self):
+        proc = self.services.start("dunst", ["dunst", "-config", os.path.join(HERE, "dunstrc")])
+        wait_until("dunst on the bus", lambda: self.bus.owner(NOTIFICATIONS), 15)
+        return proc
 
     def start_watcher(self):
         proc = self.services.start("watcher", ["status-notifier-watcher"])
@@ -965,10 +969,35 @@ class Test(Checks):
             manager.close()
 
         self.unicode_files()
+        self.late_notification_server()
         self.one_per_session()
         self.started_by_the_bus()
         self.xembed_tray()
         self.native_wayland()
+
+    def late_notification_server(self):
+        """At logon the notification server may come up after zanto: the first quote, sent
+        while none answers, is shown once one does, and only once."""
+        self.services.stop(self.dunst)
+        wait_until("dunst off the bus", lambda: not self.bus.owner(NOTIFICATIONS), 5)
+        item = self.start_zanto("late-server")
+        sender = self.zanto_sender()
+        pump(2.5)  # the first quote is due one second after start, and goes nowhere
+        self.check(self.zanto.poll() is None and self.zanto_items(),
+                   "with no notification server the program goes on")
+        arrived = time.monotonic()
+        self.dunst = self.start_dunst()
+        late = self.monitor.wait("the quote once the server is there", "Notify", 5,
+                                 since=arrived, kind="call", sender=sender)
+        self.check(late.body[3] == "Did you know?" and late.body[4] in self.quotes,
+                   f"the server that came late gets the first quote: {late.body[4]!r} "
+                   f"({late.when - arrived:.2f} s after it was started)")
+        hold("... once", lambda: len(self.notifications(arrived, sender)) == 1, 2)
+        wait_until("dunst shows it", lambda: self.displayed() == 1, 3)
+        self.ok("... once, and dunst shows it")
+        self.click_menu(item, "E_xit")
+        wait_until("the process ends", lambda: self.zanto.poll() is not None, 5)
+        self.services.stop(self.zanto)
 
     def unicode_files(self):
         """Quotes files in UTF-8 with and without its mark, UTF-16 of either byte order, and

@@ -10,5 +10,6 @@ inline constexpr const char* kTaskbar = "TApplication";      // carries the task
 inline constexpr const char* kSettings = "TfrmSettings";     // the settings window
 inline constexpr const char* kTimer = "TTimerWindow";        // a timer's message-only window
 inline constexpr const char* kTabSheet = "TTabSheet";        // a page of a page control
+inline constexpr const char* kPower = "TPowerWindow";        // hears the return from sleep
 
 }  // namespace zanto::platform::window_class

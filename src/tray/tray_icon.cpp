@@ -133,7 +133,10 @@ void TTrayIcon::AddIcon() {
   SetShellVersionBehaviour();
   // At logon the shell may not be there yet, or too busy to answer in time.
   addRetriesDone_ = 0;
-  if (!added) ScheduleAddRetry();
+  if (added)
+    ShowHeldBalloon();
+  else
+    ScheduleAddRetry();
   if (animated_) StartAnimation();
 }
 
@@ -163,6 +166,7 @@ void TTrayIcon::RetryAdd() {
   const std::uint32_t all = nif::Message | nif::Icon | nif::Tip;
   if (Send(nim::Modify, all) || Send(nim::Add, all)) {
     SetShellVersionBehaviour();
+    ShowHeldBalloon();
     return;
   }
   ScheduleAddRetry();
@@ -174,6 +178,7 @@ void TTrayIcon::RemoveIcon() {
   StopAnimation();
   StopTimer(kAddRetryTimer);
   addRetryPending_ = false;
+  heldBalloon_.reset();  // a quote kept for this icon goes with it
   Send(nim::Delete, 0);
 }
 
@@ -301,14 +306,34 @@ void TTrayIcon::ShowBalloon(std::string_view title, std::string_view text, TBall
   CopyField(record_.szInfo, text, 255, encoding);
   record_.uTimeout = timeoutMs;
   record_.dwInfoFlags = InfoFlags(kind);
-  Send(nim::Modify, nif::Info);
   const bool withText = !title.empty() || !text.empty();
+  // A quote shown while the shell has no icon yet (at logon, while the add is tried again)
+  // would be lost: it is kept, the latest only, and shown when the icon arrives. Any later
+  // balloon, or its withdrawal, takes its place.
+  heldBalloon_.reset();
+  if (!Send(nim::Modify, nif::Info) && withText && addRetryPending_)
+    heldBalloon_ =
+        THeldBalloon{record_.szInfoTitle, record_.szInfo, record_.uTimeout, record_.dwInfoFlags};
   if (withText)
     ++pendingBalloons_;
   else
     pendingBalloons_ = std::max(0, pendingBalloons_ - 1);
   if (timeoutMs < 10000 && withText) StartTimer(kBalloonTimer, timeoutMs);
   if (OnBalloonShow) OnBalloonShow(*this);
+}
+
+void TTrayIcon::ShowHeldBalloon() {
+  if (!heldBalloon_) return;
+  const THeldBalloon held = std::move(*heldBalloon_);
+  heldBalloon_.reset();
+  // Already counted in PendingBalloons when it was refused; its time-out runs from now.
+  balloonStart_ = clock_.localTimeMilliseconds();
+  record_.szInfoTitle = held.title;
+  record_.szInfo = held.text;
+  record_.uTimeout = held.timeoutMs;
+  record_.dwInfoFlags = held.infoFlags;
+  Send(nim::Modify, nif::Info);
+  if (held.timeoutMs < 10000) StartTimer(kBalloonTimer, held.timeoutMs);
 }
 
 void TTrayIcon::HideBalloons() {

@@ -99,6 +99,8 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   bool ClickPending() const { return clickPending_; }
   bool AnimationRunning() const { return animationRunning_; }
   bool AddRetryPending() const { return addRetryPending_; }
+  // A balloon the shell refused while the icon was not there yet, shown once it is.
+  bool BalloonHeld() const { return heldBalloon_.has_value(); }
   bool TaskListed() const { return taskListed_; }
   platform::IconId IconInUse() const { return iconInUse_; }
   const platform::NotifyIconData& Record() const { return record_; }
@@ -121,6 +123,7 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   void ScheduleAddRetry();
   void RetryAdd();
   void StoreTip();
+  void ShowHeldBalloon();
   std::size_t TipLimit();
   void SetTaskListed(bool listed);
   bool HookMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -183,6 +186,14 @@ class TTrayIcon : public TComponent, private platform::MessageHandler, private T
   bool taskListed_ = true;
   int addRetriesDone_ = 0;
   std::uint32_t shellVersion_ = 0;  // 0: not read successfully yet
+  // The balloon fields of the last balloon the shell refused for want of the icon.
+  struct THeldBalloon {
+    platform::RecordText title;
+    platform::RecordText text;
+    std::uint32_t timeoutMs = 0;
+    std::uint32_t infoFlags = 0;
+  };
+  std::optional<THeldBalloon> heldBalloon_;
   platform::NotifyIconData record_;
 };
 

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: zanto-sim [--exe PATH] [--utc HH:MM:SS.mmm] [--shell VERSION|none] [--show N]\n"
-    "                 [--timers N] [SCRIPT | -]\n";
+    "                 [--timers N] [--shell-busy MS] [SCRIPT | -]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "zanto-sim: " << problem << '\n' << kUsage;
@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
       std::size_t n = 0;
       if (!value(v) || !Number(v, n)) return Usage("--timers needs a number");
       options.timerLimit = n;
+    } else if (arg == "--shell-busy") {
+      if (!value(v) || !Number(v, options.shellBusyUntil))
+        return Usage("--shell-busy needs a number of milliseconds");
     } else if (!haveScript && (arg == "-" || arg.rfind("--", 0) != 0)) {
       scriptPath = arg;
       haveScript = true;

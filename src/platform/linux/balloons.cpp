@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
+#include <vector>
 
 #include "platform/linux/text_conversion.h"
 
@@ -33,10 +34,12 @@ Balloons::Balloons(ShellEvents& events)
   bus.connect(QString(), kPath, kInterface, QStringLiteral("NotificationClosed"), this,
               SLOT(OnClosed(uint, uint)));
   // A new server knows none of the old one's notifications.
-  connect(&server_, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
-    bodyMarkup_.reset();
-    for (auto& [key, entry] : entries_) entry.tracker.Reset();
-  });
+  connect(&server_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+          [this](const QString&, const QString&, const QString& newOwner) {
+            bodyMarkup_.reset();
+            for (auto& [key, entry] : entries_) entry.tracker.Reset();
+            if (!newOwner.isEmpty()) ServerArrived();
+          });
 }
 
 Balloons::~Balloons() {
@@ -62,6 +65,7 @@ bool Balloons::BodyMarkup() {
 bool Balloons::Show(const IconAddress& icon, const NotifyIconData& data, const QString& appName) {
   Entry& entry = entries_[{icon.window, icon.id}];
   entry.icon = icon;
+  entry.waiting.reset();  // this balloon takes the place of one still waiting for a server
   const QString text = Text(data.szInfo);
   if (text.isEmpty()) {
     if (const auto id = entry.tracker.Withdraw()) Close(*id);
@@ -85,10 +89,28 @@ bool Balloons::Show(const IconAddress& icon, const NotifyIconData& data, const Q
   const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kCallTimeoutMs);
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
     entry.tracker.Reset();
+    // At logon the server may not be up yet: the quote waits for it.
+    entry.waiting = data;
+    entry.appName = appName;
     return false;
   }
   entry.tracker.Shown(reply.arguments().front().toUInt());
   return true;
+}
+
+void Balloons::ServerArrived() {
+  std::vector<Key> waiting;
+  for (const auto& [key, entry] : entries_)
+    if (entry.waiting) waiting.push_back(key);
+  for (const Key& key : waiting) {
+    const auto it = entries_.find(key);
+    if (it == entries_.end() || !it->second.waiting) continue;
+    const NotifyIconData data = std::move(*it->second.waiting);
+    const IconAddress icon = it->second.icon;
+    const QString appName = it->second.appName;
+    it->second.waiting.reset();
+    Show(icon, data, appName);
+  }
 }
 
 void Balloons::Forget(const IconAddress& icon) {

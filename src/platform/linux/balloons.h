@@ -39,10 +39,15 @@ class Balloons final : public QObject {
   struct Entry {
     IconAddress icon;
     BalloonTracker tracker;
+    // The balloon no server answered for: shown when one comes onto the bus, unless the
+    // icon's next balloon comes first.
+    std::optional<NotifyIconData> waiting;
+    QString appName;
   };
   using Key = std::pair<WindowId, std::uint32_t>;
 
   void Close(std::uint32_t id);
+  void ServerArrived();
   bool BodyMarkup();
 
   ShellEvents& events_;

@@ -7,14 +7,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyleHints>
-#include <QTimerEvent>
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
 
 #include "platform/linux/app_service.h"
+#include "platform/linux/boot_timers.h"
 #include "platform/linux/linux_form.h"
 #include "platform/linux/status_area.h"
 #include "platform/linux/text_conversion.h"
@@ -28,7 +27,6 @@ namespace zanto::platform::linux_desktop {
 namespace {
 
 constexpr std::uint64_t kDayMs = 86'400'000;
-constexpr std::uint32_t kMinimumTimer = 10;  // what a window timer does at the fastest
 
 std::int64_t RealTimeMs(std::int64_t* offsetToLocal = nullptr) {
   timespec now{};
@@ -46,54 +44,23 @@ std::int64_t RealTimeMs(std::int64_t* offsetToLocal = nullptr) {
 // ---------------------------------------------------------------------------------------
 // Windows and timers
 
-// Qt timers by window and identifier, delivering WM_TIMER.
-class TimerHost final : public QObject {
+// Timers by window and identifier, delivering WM_TIMER, on the clock that counts suspend.
+class TimerHost final {
  public:
-  explicit TimerHost(LinuxDesktop& desktop) : desktop_(desktop) {}
-
+  explicit TimerHost(LinuxDesktop& desktop)
+      : timers_([&desktop](WindowId window, std::uintptr_t id) {
+          desktop.Send(window, wm::Timer, id, 0);
+        }) {
+    timers_.WatchSleep();
+  }
   bool Set(WindowId window, std::uintptr_t id, std::uint32_t ms) {
-    Kill(window, id);
-    const auto interval =
-        static_cast<int>(std::min<std::uint32_t>(std::max(ms, kMinimumTimer), INT_MAX));
-    // Precise: a coarse timer may be 5% off, over an hour for a 24-hour interval.
-    const int timer = startTimer(interval, Qt::PreciseTimer);
-    if (timer == 0) return false;
-    byKey_[{window, id}] = timer;
-    byTimer_[timer] = {window, id};
-    return true;
+    return timers_.Set(window, id, ms);
   }
-  void Kill(WindowId window, std::uintptr_t id) {
-    const auto it = byKey_.find({window, id});
-    if (it == byKey_.end()) return;
-    killTimer(it->second);
-    byTimer_.erase(it->second);
-    byKey_.erase(it);
-  }
-  void KillAll(WindowId window) {
-    for (auto it = byKey_.begin(); it != byKey_.end();) {
-      if (it->first.first != window) {
-        ++it;
-        continue;
-      }
-      killTimer(it->second);
-      byTimer_.erase(it->second);
-      it = byKey_.erase(it);
-    }
-  }
-
- protected:
-  void timerEvent(QTimerEvent* event) override {
-    const auto it = byTimer_.find(event->timerId());
-    if (it == byTimer_.end()) return;
-    const auto [window, id] = it->second;
-    desktop_.Send(window, wm::Timer, id, 0);
-  }
+  void Kill(WindowId window, std::uintptr_t id) { timers_.Kill(window, id); }
+  void KillAll(WindowId window) { timers_.KillAll(window); }
 
  private:
-  using Key = std::pair<WindowId, std::uintptr_t>;
-  LinuxDesktop& desktop_;
-  std::map<Key, int> byKey_;
-  std::map<int, Key> byTimer_;
+  BootTimers timers_;
 };
 
 // ---------------------------------------------------------------------------------------

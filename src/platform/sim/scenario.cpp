@@ -96,6 +96,10 @@ bool Scenario::Execute(SimDesktop& desktop, const std::string& line) {
     std::uint64_t ms = 0;
     if (args != 1 || !ParseNumber(w[1], ms)) return bad("wait needs a number of milliseconds");
     desktop.Wait(ms);
+  } else if (cmd == "suspend") {
+    std::uint64_t ms = 0;
+    if (args != 1 || !ParseNumber(w[1], ms)) return bad("suspend needs a number of milliseconds");
+    desktop.Suspend(ms);
   } else if (cmd == "close" || cmd == "minimize" || cmd == "exit" || cmd == "taskbarcreated" ||
              cmd == "queryendsession" || cmd == "endsession" || cmd == "dump" ||
              cmd == "taskkill" || cmd == "launch") {

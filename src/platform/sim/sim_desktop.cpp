@@ -188,8 +188,10 @@ bool SimDesktop::notifyIcon(std::uint32_t message, const platform::NotifyIconDat
       .Add("info", longRecord ? data.szInfo.view() : platform::Text{})
       .Add("uTimeout", longRecord ? data.uTimeout : 0)
       .Add("dwInfoFlags", longRecord ? data.dwInfoFlags : 0);
+  const bool busy = now_ < options_.shellBusyUntil;
+  if (busy) line.AddBool("refused", true);
   trace_.Write(line);
-  if (options_.shellRefuses) return false;
+  if (options_.shellRefuses || busy) return false;
   const bool done = CarryOut(message, data.uID, longRecord);
   if (options_.lateAnswers > 0) {
     --options_.lateAnswers;
@@ -382,6 +384,34 @@ void SimDesktop::Wait(std::uint64_t ms) {
     DeliverPosted();
   }
   if (!quit_) now_ = until;
+}
+
+void SimDesktop::Suspend(std::uint64_t ms) {
+  JsonObject asleep = Line("power");
+  asleep.Add("do", "suspend");
+  trace_.Write(asleep);
+  now_ += ms;
+  JsonObject awake = Line("power");
+  awake.Add("do", "resume");
+  trace_.Write(awake);
+  // A countdown counts the hours asleep too; one that ran out fires once now, however many
+  // of its periods the sleep held, and counts its next period from now.
+  using Key = std::pair<WindowId, std::uintptr_t>;
+  std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, Key>> ranOut;
+  for (const auto& [key, timer] : timers_)
+    if (timer.due <= now_) ranOut.push_back({{timer.due, timer.order}, key});
+  std::sort(ranOut.begin(), ranOut.end());
+  for (const auto& [when, key] : ranOut) {
+    if (quit_) return;
+    // An earlier tick may have stopped this timer or set it anew.
+    const auto it = timers_.find(key);
+    if (it == timers_.end() || it->second.due > now_) continue;
+    it->second.due = now_ + it->second.interval;
+    it->second.order = timerOrder_++;
+    ++timerTicks_;
+    Send(key.first, wm::Timer, key.second, 0);
+    DeliverPosted();
+  }
 }
 
 std::uint32_t SimDesktop::utcMillisecondsOfDay() {

@@ -33,6 +33,9 @@ struct SimOptions {
   // answer in time, as at logon).
   bool shellRefuses = false;
   std::size_t lateAnswers = 0;
+  // The shell is still starting, as at logon: it refuses every request made before this
+  // moment (ms since start).
+  std::uint64_t shellBusyUntil = 0;
   // Runs while a pop-up menu is open, after the user's choice is made and before the menu
   // call returns: what the program's timers may do during a real menu's modal loop.
   std::function<void()> whileMenuOpen;
@@ -53,6 +56,9 @@ class SimDesktop final : public platform::Desktop {
 
   // What the user and the shell do.
   void Wait(std::uint64_t ms);
+  // The computer sleeps for `ms`: nothing fires meanwhile, the clock goes on; on waking
+  // every countdown that ran out fires once, in the order it ran out.
+  void Suspend(std::uint64_t ms);
   void TrayCallback(std::uint32_t code, unsigned modifierKeys);  // vk::Shift etc. as bits below
   static constexpr unsigned kShift = 1, kCtrl = 2, kAlt = 4;
   void SetCursor(platform::Point at) { cursor_ = at; }

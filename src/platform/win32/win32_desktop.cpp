@@ -50,21 +50,28 @@ constexpr const char* kTaskbarClass = window_class::kTaskbar;
 // message-only.
 class HandlerWindow final : public WindowObject, public NativeWindow {
  public:
-  HandlerWindow(const std::string& className, MessageHandler& handler, bool messageOnly)
-      : handler_(handler) {
+  HandlerWindow(Win32Desktop& desktop, const std::string& className, MessageHandler& handler,
+                bool messageOnly)
+      : desktop_(desktop), handler_(handler) {
     Create(messageOnly ? 0 : WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0,
            messageOnly ? HWND_MESSAGE : nullptr);
     if (!messageOnly) AllowShellBroadcasts(Hwnd(), SystemMessageFilter());
   }
+  ~HandlerWindow() override { desktop_.WindowGone(id()); }
   WindowId id() const override { return ToId(Hwnd()); }
 
  private:
   LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
+    // The system's countdown only says it is time to look; the elapsed clock says whether
+    // the tick is due.
+    if (msg == WM_TIMER && !desktop_.TimerDue(ToId(window), static_cast<std::uintptr_t>(wParam)))
+      return 0;
     if (auto answer = handler_.handleMessage(msg, wParam, lParam))
       return static_cast<LRESULT>(*answer);
     return DefWindowProcW(window, msg, wParam, lParam);
   }
 
+  Win32Desktop& desktop_;
   MessageHandler& handler_;
 };
 
@@ -148,6 +155,26 @@ class Win32TaskbarWindow final : public WindowObject, public TaskbarWindow {
 
 }  // namespace
 
+// A hidden top-level window of the desktop's own (the program's windows with timers are
+// message-only, which power broadcasts do not reach). It is no window of the program's: a
+// request to close it is not the program's to end.
+class Win32Desktop::PowerWindow final : public WindowObject {
+ public:
+  explicit PowerWindow(Win32Desktop& desktop) : desktop_(desktop) {
+    desktop.RegisterWindowClass(window_class::kPower, nullptr, nullptr, nullptr);
+    Create(WS_EX_TOOLWINDOW, window_class::kPower, "", WS_POPUP, 0, 0, 0, 0, nullptr);
+  }
+
+ private:
+  LRESULT OnMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
+    if (msg == WM_POWERBROADCAST && wParam == PBT_APMRESUMEAUTOMATIC) desktop_.Resumed();
+    if (msg == WM_CLOSE) return 0;
+    return DefWindowProcW(window, msg, wParam, lParam);
+  }
+
+  Win32Desktop& desktop_;
+};
+
 class Win32Desktop::ClassRegistration {
  public:
   ClassRegistration(HINSTANCE instance, const std::string& name, HBRUSH background, HICON icon,
@@ -176,8 +203,16 @@ class Win32Desktop::ClassRegistration {
   bool registered_ = false;
 };
 
-Win32Desktop::Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme)
-    : instance_(instance) {
+Win32Desktop::Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme,
+                           ElapsedTimers::Clock clock)
+    : instance_(instance),
+      timers_(clock ? std::move(clock) : ElapsedTimers::Clock(&ElapsedMilliseconds),
+              {[](WindowId window, std::uintptr_t id, std::uint32_t ms) {
+                 return SetTimer(ToHwnd(window), static_cast<UINT_PTR>(id), ms, nullptr) != 0;
+               },
+               [](WindowId window, std::uintptr_t id) {
+                 KillTimer(ToHwnd(window), static_cast<UINT_PTR>(id));
+               }}) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   if (theme) {
@@ -197,6 +232,7 @@ Win32Desktop::Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme)
 
 // The windows are gone by now; the classes go before the icons they name.
 Win32Desktop::~Win32Desktop() {
+  power_.reset();
   classes_.clear();
 }
 
@@ -226,7 +262,7 @@ std::unique_ptr<NativeWindow> Win32Desktop::createWindow(const std::string& clas
                                                          MessageHandler& handler,
                                                          bool messageOnly) {
   RegisterWindowClass(className, nullptr, nullptr, nullptr);
-  return std::make_unique<HandlerWindow>(className, handler, messageOnly);
+  return std::make_unique<HandlerWindow>(*this, className, handler, messageOnly);
 }
 
 std::unique_ptr<TaskbarWindow> Win32Desktop::createTaskbarWindow(const std::string& title,
@@ -275,11 +311,24 @@ void Win32Desktop::errorBox(const std::string& caption, const std::string& text)
 }
 
 bool Win32Desktop::setTimer(WindowId window, std::uintptr_t id, std::uint32_t ms) {
-  return SetTimer(ToHwnd(window), static_cast<UINT_PTR>(id), ms, nullptr) != 0;
+  if (!power_) {
+    try {
+      power_ = std::make_unique<PowerWindow>(*this);
+    } catch (...) {
+      // No window to hear of waking: the timers still count the hours asleep, and a tick
+      // that came due meanwhile comes with the system's next countdown.
+    }
+  }
+  return timers_.Set(window, id, ms);
 }
 
 void Win32Desktop::killTimer(WindowId window, std::uintptr_t id) {
-  KillTimer(ToHwnd(window), static_cast<UINT_PTR>(id));
+  timers_.Kill(window, id);
+}
+
+void Win32Desktop::Resumed() {
+  for (const ElapsedTimers::Key& key : timers_.Resumed())
+    SendMessageW(ToHwnd(key.first), WM_TIMER, static_cast<WPARAM>(key.second), 0);
 }
 
 // --- Input --------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "platform/desktop.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_theme.h"
+#include "platform/win32/win32_timers.h"
 
 namespace zanto::platform::win32 {
 
@@ -22,7 +23,9 @@ class Win32Form;
 class Win32Desktop final : public Desktop {
  public:
   // `theme`: the visual-style calls the windows paint with; by default the system's.
-  explicit Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme = std::nullopt);
+  // `clock`: the elapsed clock the timers keep their due moments by; by default the system's.
+  explicit Win32Desktop(HINSTANCE instance, std::optional<ThemeApi> theme = std::nullopt,
+                        ElapsedTimers::Clock clock = {});
   ~Win32Desktop() override;
   Win32Desktop(const Win32Desktop&) = delete;
   Win32Desktop& operator=(const Win32Desktop&) = delete;
@@ -78,9 +81,15 @@ class Win32Desktop final : public Desktop {
   void RemoveForm(Win32Form& form);
   // What the loop does with one message; true when a form's keyboard took it.
   bool TranslateKeyboard(MSG& msg);
+  // The system's countdown of a window's timer ran out: true when the tick is due.
+  bool TimerDue(WindowId window, std::uintptr_t id) { return timers_.CountdownEnded(window, id); }
+  void WindowGone(WindowId window) { timers_.KillAll(window); }
+  // The computer woke: the ticks that came due while it slept go out now, once each.
+  void Resumed();
 
  private:
   class ClassRegistration;
+  class PowerWindow;
 
   HINSTANCE instance_;
   IconPtr smallIcon_;
@@ -94,6 +103,10 @@ class Win32Desktop final : public Desktop {
   KernelHandle sessionClaim_;  // held while this is the session's Zanto
   bool serviceProcessLookedUp_ = false;
   DWORD(WINAPI* registerServiceProcess_)(DWORD, DWORD) = nullptr;
+  ElapsedTimers timers_;
+  // Hears of the return from sleep, which reaches only top-level windows; made with the
+  // first timer.
+  std::unique_ptr<PowerWindow> power_;
 };
 
 // A pop-up menu opens on the side of its point the user's handedness setting asks for
