@@ -1275,6 +1275,20 @@ class Test(Checks):
         self.check(self.zanto.returncode == 0 and not tray.icons(),
                    "its Exit ends the program; the icon leaves the tray")
         self.services.stop(self.zanto)
+
+        # No session bus at all: zanto runs on its own, its icon in the XEmbed tray.
+        alone = self.services.start("zanto-no-bus", [os.path.join(self.build, "zanto")],
+                                    env=dict(self.zanto_env(),
+                                             DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent"),
+                                    cwd="/")
+        wait_until("the icon of a zanto without a bus", lambda: tray.icons() or None, 10)
+        hold("it runs on", lambda: alone.poll() is None and len(tray.icons()) == 1, 1.5)
+        alone.send_signal(signal.SIGTERM)
+        code = alone.wait(5)
+        self.check(code == 0 and not tray.icons(),
+                   "with no session bus zanto runs alone: its icon in the XEmbed tray; SIGTERM "
+                   "ends it (code 0)")
+        self.services.stop(alone)
         tray.stop()
         self.watcher = self.start_watcher()
 
