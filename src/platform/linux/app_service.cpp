@@ -96,8 +96,8 @@ bool AppService::HandOver() {
 }
 
 AppService::First AppService::AwaitFirstCall() {
-  // Only a process the bus started has a call waiting for it. The variables would reach
-  // nothing else this program starts, but a child should not take them for its own either.
+  // Only a process the bus started has a call waiting for it. The variables speak of this
+  // process's own start, and go with it.
   const bool startedByBus =
       qEnvironmentVariable("DBUS_STARTER_BUS_TYPE") == QLatin1String("session");
   qunsetenv("DBUS_STARTER_BUS_TYPE");
@@ -118,7 +118,7 @@ AppService::First AppService::AwaitFirstCall() {
     return First::Exit;
   }
   // The command of the entry's action, once the program is there to carry it out.
-  QTimer::singleShot(0, [this, request = *first_] { deliver_(request); });
+  QTimer::singleShot(0, this, [this, request = *first_] { deliver_(request); });
   first_.reset();
   return First::Command;
 }

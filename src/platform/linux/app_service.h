@@ -34,7 +34,7 @@ struct HandOverRequest {
   QString startupId;        // X11's startup notification id
 };
 
-// The action of the desktop entry for a command, and back; nothing for an unknown one.
+// The command an action of the desktop entry stands for; nothing for an unknown action.
 std::optional<std::uintptr_t> HandOverOfAction(const QString& action);
 
 class AppService final : public QDBusVirtualObject {

@@ -43,7 +43,7 @@ bool ActivateAtUserTime(QWidget& window, std::uint32_t time) {
   const std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
       xcb_query_tree_reply(connection, xcb_query_tree(connection, id), nullptr), &std::free);
   if (active == XCB_ATOM_NONE || !tree) return false;
-  // As the window manager specification has it: from an application (source 1), at the
+  // As EWMH has window managers read it: from an application (source 1), at the
   // time of the user's request.
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;
