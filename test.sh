@@ -36,8 +36,10 @@ echo "== the tests of the Windows desktop under Wine"
 e2e/run-win32-tests.sh build-win
 e2e/run.sh build-win
 
-echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
 need_packages "${PACKAGE_TEST_PACKAGES[@]}"
+echo "== signing a Windows program: a throwaway certificate, and signing that fails"
+e2e/install/sign-test.sh build-win
+echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
 # Signed as a release is, with a throwaway certificate that nobody trusts.
 certificate="$(mktemp -d)"
 trap 'rm -rf "$certificate"' EXIT
