@@ -36,11 +36,18 @@ echo "== the tests of the Windows desktop under Wine"
 e2e/run-win32-tests.sh build-win
 e2e/run.sh build-win
 
-echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
-scripts/package.sh
 need_packages "${PACKAGE_TEST_PACKAGES[@]}"
+echo "== signing a Windows program: a throwaway certificate, and signing that fails"
+e2e/install/sign-test.sh build-win
+echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
+# Signed as a release is, with a throwaway certificate that nobody trusts.
+certificate="$(mktemp -d)"
+trap 'rm -rf "$certificate"' EXIT
+e2e/install/test-certificate.sh "$certificate"
+ZANTO_SIGN_PKCS12="$certificate/zanto.p12" ZANTO_SIGN_PASSWORD="$(cat "$certificate/password")" \
+  scripts/package.sh
 echo "== the Debian package: lintian, its files, a fresh root, started at login"
 e2e/linux/package-test.sh dist/zanto_*.deb
-echo "== the Windows installer under Wine"
-e2e/install/run.sh dist build-win
+echo "== the Windows installer under Wine, and its signatures"
+ZANTO_E2E_SIGNED_BY="$certificate/ca.pem" e2e/install/run.sh dist build-win
 echo "== all tests passed"

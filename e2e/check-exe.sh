@@ -7,7 +7,8 @@
 # - a Windows GUI program that imports system DLLs only (no runtime DLL beside it);
 # - ASLR with high entropy (DYNAMIC_BASE, HIGH_ENTROPY_VA, and relocations to move with),
 #   DEP (NX_COMPAT);
-# - its resources: the common controls v6 manifest, the version resource, quotes.txt beside.
+# - its resources: the common controls v6 manifest, the version resource with its publisher,
+#   quotes.txt beside.
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -31,6 +32,7 @@ trap 'rm -rf "$tmp"' EXIT
 "$OBJDUMP" -h "$EXE" >"$tmp/sections"
 "$STRINGS" -a "$EXE" >"$tmp/strings"
 "$STRINGS" -a -e l "$EXE" >"$tmp/strings16"
+"${WINDRES:-x86_64-w64-mingw32-windres}" -i "$EXE" -O rc >"$tmp/resources" 2>/dev/null
 
 size=$(stat -c %s "$EXE")
 echo "== $EXE: $size bytes"
@@ -59,6 +61,9 @@ check "manifest: per-monitor DPI awareness" grep -q 'PerMonitorV2' "$tmp/strings
 check "manifest: paths beyond 260 characters" grep -q "<longPathAware[^>]*>true<" "$tmp/strings"
 check "version resource: FileDescription Zanto" grep -qx 'Zanto' "$tmp/strings16"
 check "version resource: version 0.1.0.0" grep -qx '0.1.0.0' "$tmp/strings16"
+# The installer's Apps & Features entry names the same publisher (e2e/install/run.sh).
+check "version resource: CompanyName Mira Castell, its publisher" \
+  grep -q 'VALUE "CompanyName", "Mira Castell"' "$tmp/resources"
 check "quotes.txt beside the exe" test -s "$BIN/quotes.txt"
 
 tally check-exe

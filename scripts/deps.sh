@@ -27,5 +27,8 @@ LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openb
 # scripts/package.sh: both programs, the installer (NSIS), the zip and the Debian package.
 PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev pkgconf libxcb1-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
   imagemagick zip dpkg-dev)
-# The tests of the packages, besides the Windows and Linux desktop packages above.
-PACKAGE_TEST_PACKAGES=(lintian unzip desktop-file-utils)
+# Signing the Windows downloads (scripts/package.sh with a certificate).
+SIGNING_PACKAGES=(osslsigncode)
+# The tests of the packages, besides the Windows and Linux desktop packages above; openssl
+# makes their throwaway code-signing certificate.
+PACKAGE_TEST_PACKAGES=(lintian unzip osslsigncode openssl desktop-file-utils)

@@ -7,7 +7,15 @@
 # VERSION is the project's VERSION in CMakeLists.txt. Builds in build-pkg-win and
 # build-pkg-linux (ZANTO_PKG_BUILD_WIN, ZANTO_PKG_BUILD_LINUX name others). The files in
 # the packages carry the time of the commit (SOURCE_DATE_EPOCH), not of the build.
+# With a code-signing certificate (ZANTO_SIGN_PKCS12, ZANTO_SIGN_PASSWORD and, optionally,
+# ZANTO_SIGN_TIMESTAMP_URL: packaging/windows/sign.sh), zanto.exe, the uninstaller and the
+# installer are Authenticode-signed; without one they are not.
 set -euo pipefail
+# Named from where the script was started; it goes on from the sources' folder.
+if [ -n "${ZANTO_SIGN_PKCS12:-}" ]; then
+  ZANTO_SIGN_PKCS12="$(realpath -- "$ZANTO_SIGN_PKCS12")"
+  export ZANTO_SIGN_PKCS12
+fi
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 need_packages "${PACKAGING_PACKAGES[@]}"
@@ -57,6 +65,15 @@ cp "$exe" res/quotes.txt "$stage/files/"
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/windows/README.txt \
   >"$stage/files/README.txt"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage/files"/*
+
+if [ -n "${ZANTO_SIGN_PKCS12:-}" ]; then
+  need_packages "${SIGNING_PACKAGES[@]}"
+  echo "== signing the Windows downloads with $ZANTO_SIGN_PKCS12"
+  # The zip and the installer carry the same signed zanto.exe.
+  packaging/windows/sign.sh "$stage/files/zanto.exe"
+else
+  echo "== no code-signing certificate (ZANTO_SIGN_PKCS12): the Windows downloads are unsigned"
+fi
 
 echo "== the Windows installer"
 packaging/windows/build-installer.sh "$version" "$stage/files/zanto.exe" \

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a fresh prefix and a private X display.
 #
-#   e2e/install/run.sh DIST_DIR BUILD_DIR
+#   [ZANTO_E2E_SIGNED_BY=CA.pem] e2e/install/run.sh DIST_DIR BUILD_DIR
 #
 # DIST_DIR: what scripts/package.sh made (the installer and the portable zip).
 # BUILD_DIR: a finished mingw-w64 build (e.g. build-win): its zanto-driver.exe reads the
 # balloons and icons, and its zanto.exe goes into an "older" installer to upgrade from.
+# ZANTO_E2E_SIGNED_BY: the certificate authority of the certificate scripts/package.sh signed
+# the downloads with (test.sh makes a throwaway one: e2e/install/test-certificate.sh); then
+# the installer, zanto.exe and the installed uninstaller must carry its signatures. Unset, the
+# downloads must be unsigned, all of them.
 #
-# Installs silently and checks the files, the Start-menu shortcut, the Run and Uninstall
+# Checks the installer's version resource and the signatures of what it ships and
+# installs; installs silently and checks the files, the Start-menu shortcut, the Run and Uninstall
 # entries; starts Zanto from the Run entry's own command line; upgrades while Zanto runs
 # (an unedited quotes.txt is replaced, an edited one kept, the user's choices kept);
 # uninstalls; then goes through the installer's and uninstaller's pages as a user would,
@@ -21,6 +26,11 @@ fi
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 DIST="$(cd "$1" && pwd)" || exit 2
 BUILD="$(cd "$2" && pwd)" || exit 2
+SIGNED_BY="${ZANTO_E2E_SIGNED_BY:+$(realpath -- "$ZANTO_E2E_SIGNED_BY")}"
+if [ -n "$SIGNED_BY" ] && [ ! -r "$SIGNED_BY" ]; then
+  echo "cannot read ZANTO_E2E_SIGNED_BY=$ZANTO_E2E_SIGNED_BY" >&2
+  exit 2
+fi
 
 . "$ROOT/e2e/checks.sh"
 in_private_display "$0" "$DIST" "$BUILD"
@@ -88,11 +98,12 @@ RUN_KEY='Software\Microsoft\Windows\CurrentVersion\Run'
 unzip -q -o "$ZIP" -d "$WORK/shipped" || exit 1
 SHIPPED_QUOTES="$WORK/shipped/quotes.txt"
 
-# An older release to upgrade from: the same program with other quotes.
+# An older release to upgrade from: the same program with other quotes, built without a
+# certificate.
 printf 'An old quote, the first.\r\nAn old quote, the second.\r\nAn old quote, the third.\r\n' \
   >"$WORK/old-quotes.txt"
 OLD_SETUP="$WORK/zanto-0.0.1-win64-setup.exe"
-"$ROOT/packaging/windows/build-installer.sh" 0.0.1 "$BUILD/src/platform/win32/zanto.exe" \
+env -u ZANTO_SIGN_PKCS12 "$ROOT/packaging/windows/build-installer.sh" 0.0.1 "$BUILD/src/platform/win32/zanto.exe" \
   "$WORK/old-quotes.txt" "$OLD_SETUP" || exit 1
 
 value_of() { sed -n "s/^$1=//p" "$REPORT" | sed 's/\r$//'; }
@@ -106,6 +117,38 @@ no_uninstall_entry() { ! probe reg "$UNINSTALL_KEY" >/dev/null; }
 no_run_entry() { [ -z "$(run_entry)" ]; }
 same_file() { cmp -s "$1" "$2"; }
 balloon_is_line_of() { tr -d '\r' <"$1" | grep -Fxq -- "$(reported_quote)"; }
+# What osslsigncode makes of a file's Authenticode signature, in $LOGS/verify.out.
+# signed_by_release FILE: signed, the digest matches the file, and the chain leads to the
+# authority in ZANTO_E2E_SIGNED_BY.
+signed_by_release() {
+  osslsigncode verify -in "$1" -CAfile "$SIGNED_BY" >"$LOGS/verify.out" 2>&1 &&
+    grep -q '^Signature verification: ok' "$LOGS/verify.out"
+}
+# signature_intact_but_untrusted FILE: the signature matches the file, but the system's
+# authorities do not know its signer, as it is with a throwaway certificate.
+signature_intact_but_untrusted() {
+  ! osslsigncode verify -in "$1" >"$LOGS/verify.out" 2>&1 &&
+    grep -q '^Signature verification: failed' "$LOGS/verify.out" &&
+    [ "$(sed -n 's/^Current message digest *: *//p' "$LOGS/verify.out")" = \
+      "$(sed -n 's/^Calculated message digest *: *//p' "$LOGS/verify.out")" ]
+}
+unsigned() {
+  ! osslsigncode verify -in "$1" >"$LOGS/verify.out" 2>&1 &&
+    grep -q '^No signature found' "$LOGS/verify.out"
+}
+# A copy of FILE with one byte of its middle changed.
+tampered() {
+  local copy="$WORK/tampered-$(basename "$1")" middle
+  cp "$1" "$copy"
+  middle=$(($(stat -c %s "$copy") / 2))
+  printf '\x5a' | dd of="$copy" bs=1 seek="$middle" conv=notrunc status=none
+  cmp -s "$1" "$copy" && printf '\xa5' | dd of="$copy" bs=1 seek="$middle" conv=notrunc status=none
+  echo "$copy"
+}
+version_value() {
+  x86_64-w64-mingw32-windres -i "$1" -O rc 2>/dev/null | sed -n "s/^ *VALUE \"$2\", \"\(.*\)\"$/\1/p"
+}
+
 # within SECONDS COMMAND...: polls until the command succeeds; fails once the time is up.
 within() {
   local deadline=$((SECONDS + $1))
@@ -154,6 +197,31 @@ scenario_silent_install() {
     [ "$(value_of QuietUninstallString)" = "\"$WIN_INSTALL_DIR\\uninstall.exe\" /S" ]'
 }
 
+scenario_signatures() {
+  echo "== the publisher and the signatures"
+  check "the installer's version resource names its publisher, Mira Castell" \
+    test "$(version_value "$SETUP" CompanyName)" = "Mira Castell"
+  check "... as zanto.exe's does" \
+    test "$(version_value "$WORK/shipped/zanto.exe" CompanyName)" = "Mira Castell"
+  # What a user downloads and what the installer puts on their disk.
+  local files=("$SETUP" "$WORK/shipped/zanto.exe" "$INSTALL_DIR/zanto.exe" "$INSTALL_DIR/uninstall.exe")
+  local names=("the installer" "zanto.exe of the zip" "the installed zanto.exe" "the installed uninstaller")
+  local i
+  for i in "${!files[@]}"; do
+    if [ -n "$SIGNED_BY" ]; then
+      check "${names[$i]}: signed, and the signature verifies" signed_by_release "${files[$i]}"
+      check "... by a certificate the system does not trust (a throwaway one)" \
+        signature_intact_but_untrusted "${files[$i]}"
+    else
+      check "${names[$i]}: unsigned, as built without a certificate" unsigned "${files[$i]}"
+    fi
+  done
+  if [ -n "$SIGNED_BY" ]; then
+    check "a changed byte breaks the installer's signature" \
+      eval '! signed_by_release "$(tampered "$SETUP")"'
+  fi
+}
+
 scenario_started_at_sign_in() {
   echo "== started as Windows starts it at sign-in: the Run entry's own command line"
   check "started from the Run entry" probe run-entry Zanto
@@ -178,6 +246,8 @@ scenario_silent_uninstall() {
 scenario_upgrades() {
   echo "== upgrades while Zanto runs"
   check "an older release (0.0.1) installed silently" probe run "$(winpath "$OLD_SETUP")" /S
+  check "... built without a certificate: installer and uninstaller unsigned" \
+    eval 'unsigned "$OLD_SETUP" && unsigned "$INSTALL_DIR/uninstall.exe"'
   check "... started from its Run entry" probe run-entry Zanto
   check "... shows one of its own quotes" drive balloon --timeout 15000
   check "... a line of the old quotes.txt" balloon_is_line_of "$WORK/old-quotes.txt"
@@ -267,6 +337,7 @@ scenario_pages() {
 prepare_prefix || exit 1
 echo "== Wine $(wine --version 2>/dev/null), fresh prefix ready after $((SECONDS - STARTED)) s"
 scenario_silent_install
+scenario_signatures
 scenario_started_at_sign_in
 scenario_silent_uninstall
 scenario_upgrades

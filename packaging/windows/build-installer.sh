@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows installer with NSIS (Debian's nsis, makensis) from a built zanto.exe.
-# Needs ImageMagick's convert for the installer's picture.
+# Needs ImageMagick's convert for the installer's picture. With ZANTO_SIGN_PKCS12 set, the
+# uninstaller and the installer are signed as they are made (packaging/windows/sign.sh says
+# how).
 # usage: packaging/windows/build-installer.sh VERSION ZANTO_EXE QUOTES_TXT OUT_EXE
 # VERSION is the one people read (0.1); Windows' version resources get it in four parts.
 set -euo pipefail
@@ -37,9 +39,12 @@ convert -size 164x314 gradient:'#FFFBEA'-'#FFE7A0' \
 # The installer keeps the time of every file it carries, this one too.
 touch -d "@${SOURCE_DATE_EPOCH:-0}" "$work/wizard.bmp"
 
+sign=()
+[ -n "${ZANTO_SIGN_PKCS12:-}" ] && sign=("-DSIGN=$here/sign.sh")
+
 # Warnings are errors: a page or string that does not come out as meant is a broken installer.
 makensis -V2 -WX -INPUTCHARSET UTF8 \
   "-DVERSION=$version" "-DVERSION4=$version4" "-DEXE=$exe" "-DQUOTES=$quotes" \
   "-DQUOTES_SHA256=$hash" "-DICON=$repo/res/zanto.ico" \
-  "-DWIZARD_BITMAP=$work/wizard.bmp" "-DOUTFILE=$out" \
+  "-DWIZARD_BITMAP=$work/wizard.bmp" "-DOUTFILE=$out" "${sign[@]}" \
   "$here/zanto.nsi"

@@ -8,6 +8,9 @@
 ;   ICON           the program's icon
 ;   WIZARD_BITMAP  the picture of the first and last pages (164 x 314, BMP)
 ;   OUTFILE        where the installer goes
+;   SIGN           optional: a command that Authenticode-signs the file it is given
+;                  (packaging/windows/sign.sh), run on the uninstaller before it is packed
+;                  and on the finished installer
 ;
 ; quotes.txt is the user's to edit. The installer keeps the hash of the quotes.txt it put
 ; there; an upgrade replaces the file only while it still has that hash, and the
@@ -19,6 +22,13 @@ ManifestDPIAware true
 ManifestSupportedOS all
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+
+!ifdef SIGN
+  ; The uninstaller is a file only while makensis makes it (the installer writes it out on
+  ; the user's machine): it is signed then, and the installer packs the signed one.
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
