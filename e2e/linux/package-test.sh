@@ -39,11 +39,15 @@ lrwxrwxrwx root/root /usr/bin/zanto -> ../lib/zanto/zanto
 -rw-r--r-- root/root /usr/share/dbus-1/services/org.example.zanto.Zanto.service
 -rw-r--r-- root/root /usr/share/doc/zanto/changelog.gz
 -rw-r--r-- root/root /usr/share/doc/zanto/copyright
--rw-r--r-- root/root /usr/share/icons/hicolor/16x16/apps/zanto.png
--rw-r--r-- root/root /usr/share/icons/hicolor/32x32/apps/zanto.png
--rw-r--r-- root/root /usr/share/icons/hicolor/64x64/apps/zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/128x128/apps/org.example.zanto.Zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/16x16/apps/org.example.zanto.Zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/256x256/apps/org.example.zanto.Zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/32x32/apps/org.example.zanto.Zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/64x64/apps/org.example.zanto.Zanto.png
+-rw-r--r-- root/root /usr/share/icons/hicolor/scalable/apps/org.example.zanto.Zanto.svg
 -rw-r--r-- root/root /usr/share/lintian/overrides/zanto
 -rw-r--r-- root/root /usr/share/man/man1/zanto.1.gz
+-rw-r--r-- root/root /usr/share/metainfo/org.example.zanto.Zanto.metainfo.xml
 LIST
 check "exactly the program, its quotes, the menu and autostart entries, the D-Bus service, icons and docs" \
   diff -u "$work/expected" "$work/files"
@@ -69,6 +73,19 @@ check "the autostart entry starts the program, with no actions and no activation
   grep -qx Exec=zanto "$autostart" && ! grep -q "^\[Desktop Action\|^Actions=\|^DBusActivatable=" "$autostart"'
 check "the D-Bus service: org.example.zanto.Zanto, started as /usr/bin/zanto" eval '
   [ "$(grep -v "^$" "$service")" = "$(printf "[D-BUS Service]\nName=org.example.zanto.Zanto\nExec=/usr/bin/zanto")" ]'
+
+# What software centres read: the metainfo, valid, launching the menu entry, whose icon the
+# package brings at every size.
+metainfo="$work/files-root/usr/share/metainfo/org.example.zanto.Zanto.metainfo.xml"
+check "appstreamcli validate: the metainfo" appstreamcli validate --no-net "$metainfo"
+check "the metainfo launches the menu entry, whose icon is the package's, at 16 to 256 pixels and scalable" eval '
+  grep -q "<launchable type=\"desktop-id\">org.example.zanto.Zanto.desktop</launchable>" "$metainfo" &&
+  icon="$(sed -n "s/^Icon=//p" "$menu")" && [ "$icon" = org.example.zanto.Zanto ] &&
+  for size in 16 32 64 128 256; do
+    [ -s "$work/files-root/usr/share/icons/hicolor/${size}x$size/apps/$icon.png" ] || exit 1
+    [ "$(identify -format "%wx%h" "$work/files-root/usr/share/icons/hicolor/${size}x$size/apps/$icon.png")" = "${size}x$size" ] || exit 1
+  done &&
+  [ -s "$work/files-root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ]'
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "      Depends: $depends"

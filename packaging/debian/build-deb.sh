@@ -4,12 +4,8 @@
 # usage: packaging/debian/build-deb.sh VERSION BUILD_DIR OUT_DIR
 # Prints the path of the package it wrote.
 #
-#   /usr/lib/zanto/zanto, quotes.txt   the program finds the sample quotes beside itself
-#   /usr/bin/zanto                     a link to it (the program reads /proc/self/exe)
-#   /usr/share/applications, icons     the menu entry (with the tray menu's commands as its
-#                                      actions) and its icons
-#   /usr/share/dbus-1/services         the session bus starts it for the menu entry's actions
-#   /etc/xdg/autostart/org.example.zanto.Zanto.desktop   every XDG desktop starts it at login
+# Its files are what `cmake --install BUILD_DIR --prefix /usr` puts (cmake/linux-install.cmake
+# lists them), with the Debian changelog, copyright and lintian overrides beside them.
 set -euo pipefail
 if [ $# -ne 3 ]; then
   echo "usage: $0 VERSION BUILD_DIR OUT_DIR" >&2
@@ -34,32 +30,16 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 root="$work/root"
 
-install -d "$root/DEBIAN" "$root/usr/bin" "$root/usr/lib/zanto" \
-  "$root/usr/share/applications" "$root/usr/share/dbus-1/services" "$root/etc/xdg/autostart" \
-  "$root/usr/share/doc/zanto" \
-  "$root/usr/share/man/man1"
-install -m 755 "$build/zanto" "$root/usr/lib/zanto/zanto"
+# The files are the build's own install (cmake/linux-install.cmake); what only a Debian
+# package has comes on top.
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+app_id=org.example.zanto.Zanto
 strip --strip-unneeded --remove-section=.comment --remove-section=.note \
   "$root/usr/lib/zanto/zanto"
-install -m 644 "$repo/res/quotes.txt" "$root/usr/lib/zanto/quotes.txt"
-ln -s ../lib/zanto/zanto "$root/usr/bin/zanto"
-app_id=org.example.zanto.Zanto
-install -m 644 "$repo/res/linux/$app_id.desktop" "$root/usr/share/applications/$app_id.desktop"
-install -m 644 "$repo/res/linux/$app_id.service" "$root/usr/share/dbus-1/services/$app_id.service"
-# The autostart entry is a conffile, which outlives "apt remove": TryExec makes sessions skip
-# it once the program is gone. It starts the program and nothing else: the menu's actions
-# and its D-Bus activation stay with the menu entry.
-awk '/^\[Desktop Action /{ exit } /^(DBusActivatable|Actions)=/{ next } /^$/{ blank++; next }
-  { while (blank) { print ""; blank-- } print } /^\[Desktop Entry\]$/{ print "TryExec=zanto" }' \
-  "$repo/res/linux/$app_id.desktop" >"$root/etc/xdg/autostart/$app_id.desktop"
-chmod 644 "$root/etc/xdg/autostart/$app_id.desktop"
-for size in 16 32 64; do
-  install -D -m 644 "$repo/res/linux/zanto-$size.png" \
-    "$root/usr/share/icons/hicolor/${size}x$size/apps/zanto.png"
-done
+gzip -9n "$root/usr/share/man/man1/zanto.1"
+install -d "$root/DEBIAN" "$root/usr/share/doc/zanto"
 gzip -9n <"$here/changelog" >"$root/usr/share/doc/zanto/changelog.gz"
 install -m 644 "$here/copyright" "$root/usr/share/doc/zanto/copyright"
-sed "s/@VERSION@/$version/" "$here/zanto.1" | gzip -9n >"$root/usr/share/man/man1/zanto.1.gz"
 install -D -m 644 "$here/lintian-overrides" "$root/usr/share/lintian/overrides/zanto"
 
 # The libraries it links against, as the packages that hold them; the Qt platform plugins
