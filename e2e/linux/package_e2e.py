@@ -68,7 +68,8 @@ class PackageTest(Checks):
         """zanto started as the session's autostart starts it, for a user with this home;
         the first quote it shows."""
         env = {k: v for k, v in os.environ.items() if k != "XDG_CONFIG_HOME"}
-        env.update(HOME=home, PATH=os.path.join(self.root, "usr/bin") + ":" + env["PATH"])
+        env.update(HOME=home, PATH=os.path.join(self.root, "usr/bin") + ":" + env["PATH"],
+                   XDG_DATA_DIRS=os.path.join(self.root, "usr/share") + ":/usr/share")
         argv, _ = autostart_command(self.root, env["PATH"])
         if config_home:
             env["XDG_CONFIG_HOME"] = config_home
@@ -78,8 +79,12 @@ class PackageTest(Checks):
         started = time.monotonic()
         proc = self.services.start(f"zanto-{name}", [program] + argv[1:], env=env, cwd=home)
         prefix = f"org.kde.StatusNotifierItem-{proc.pid}-"
-        wait_until("zanto's icon registered with the watcher",
-                   lambda: any(i.startswith(prefix) for i in self.host.items()), 10)
+        item = wait_until("zanto's icon registered with the watcher",
+                          lambda: next((i for i in self.host.items() if i.startswith(prefix)),
+                                       None), 10)
+        icon_name = self.bus.prop(item, "/StatusNotifierItem", zanto_e2e.ITEM_IFACE, "IconName")
+        self.check(icon_name == "org.example.zanto.Zanto",
+                   f"{tag}: the tray icon is the theme's {icon_name!r}, which the package installs")
         self.check(os.path.realpath(f"/proc/{proc.pid}/exe") ==
                    os.path.join(self.root, "usr/lib/zanto/zanto"),
                    f"{tag}: it runs as /usr/lib/zanto/zanto, its icon in the tray")

@@ -10,10 +10,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QIcon>
 #include <QTimer>
 #include <QtEndian>
 #include <algorithm>
 
+#include "platform/linux/app_service.h"
 #include "platform/linux/balloons.h"
 #include "platform/linux/dbus_types.h"
 #include "platform/linux/text_conversion.h"
@@ -23,6 +25,11 @@
 namespace zanto::platform::linux_desktop {
 
 namespace {
+
+QString ThemeIconName() {
+  const QString name = QString::fromLatin1(kAppId);
+  return QIcon::hasThemeIcon(name) ? name : QString();
+}
 
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
@@ -301,7 +308,9 @@ QVariantMap StatusArea::Item::ItemProperties() const {
       {QStringLiteral("Title"), title_},
       {QStringLiteral("Status"), QStringLiteral("Active")},
       {QStringLiteral("WindowId"), 0},
-      {QStringLiteral("IconName"), QString()},
+      // The theme's icon, at whatever size the host draws, where the program is installed;
+      // the pixmaps for a program run from its build folder.
+      {QStringLiteral("IconName"), ThemeIconName()},
       {QStringLiteral("IconThemePath"), QString()},
       {QStringLiteral("IconPixmap"), QVariant::fromValue(icon_)},
       {QStringLiteral("OverlayIconName"), QString()},
