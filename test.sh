@@ -39,7 +39,7 @@ e2e/run.sh build-win
 need_packages "${PACKAGE_TEST_PACKAGES[@]}"
 echo "== signing a Windows program: a throwaway certificate, and signing that fails"
 e2e/install/sign-test.sh build-win
-echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package)"
+echo "== the release packages (scripts/package.sh: installer, portable zip, Debian package, RPM)"
 # Signed as a release is, with a throwaway certificate that nobody trusts.
 certificate="$(mktemp -d)"
 trap 'rm -rf "$certificate"' EXIT
@@ -48,6 +48,8 @@ ZANTO_SIGN_PKCS12="$certificate/zanto.p12" ZANTO_SIGN_PASSWORD="$(cat "$certific
   scripts/package.sh
 echo "== the Debian package: lintian, its files, a fresh root, started at login"
 e2e/linux/package-test.sh dist/zanto_*.deb
+echo "== the RPM: rpmlint, its files and requirements, a fresh root"
+e2e/linux/rpm-test.sh dist/zanto-*.x86_64.rpm dist/zanto_*.deb
 echo "== the Windows installer under Wine, and its signatures"
 ZANTO_E2E_SIGNED_BY="$certificate/ca.pem" e2e/install/run.sh dist build-win
 echo "== all tests passed"

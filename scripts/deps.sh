@@ -26,9 +26,10 @@ LINUX_DESKTOP_PACKAGES=(dbus-daemon dbus-bin xvfb x11-utils xdotool wmctrl openb
   gir1.2-atspi-2.0 python3-xlib libglib2.0-bin weston fonts-dejavu-core adwaita-icon-theme)
 # scripts/package.sh: both programs, the installer (NSIS), the zip and the Debian package.
 PACKAGING_PACKAGES=(cmake make g++ qt6-base-dev pkgconf libxcb1-dev g++-mingw-w64-x86-64-posix mingw-w64-tools nsis
-  imagemagick zip dpkg-dev)
+  imagemagick zip dpkg-dev rpm)
 # Signing the Windows downloads (scripts/package.sh with a certificate).
 SIGNING_PACKAGES=(osslsigncode)
 # The tests of the packages, besides the Windows and Linux desktop packages above; openssl
 # makes their throwaway code-signing certificate.
-PACKAGE_TEST_PACKAGES=(lintian unzip osslsigncode openssl desktop-file-utils)
+PACKAGE_TEST_PACKAGES=(lintian unzip osslsigncode openssl desktop-file-utils appstream rpm rpmlint
+  imagemagick)

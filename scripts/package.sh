@@ -3,6 +3,8 @@
 #   zanto-VERSION-win64-setup.exe     the Windows installer (NSIS; per user, no admin rights)
 #   zanto-VERSION-win64-portable.zip  zanto.exe, quotes.txt and a README, to unpack anywhere
 #   zanto_VERSION_ARCH.deb            zanto for Linux desktops, started at every login
+#   zanto-VERSION-1.x86_64.rpm        the same for Fedora, openSUSE and their like
+#   screenshots/settings.png          the settings window, as software centres show it
 #   SHA256SUMS
 # VERSION is the project's VERSION in CMakeLists.txt. Builds in build-pkg-win and
 # build-pkg-linux (ZANTO_PKG_BUILD_WIN, ZANTO_PKG_BUILD_LINUX name others). The files in
@@ -83,9 +85,18 @@ echo "== the portable zip"
 (cd "$stage/files" && TZ=UTC zip -q -X -D ../portable.zip zanto.exe quotes.txt README.txt)
 mv "$stage/portable.zip" "dist/zanto-$version-win64-portable.zip"
 
-echo "== the Debian package"
+echo "== the Debian package and the RPM, from the build's install"
 packaging/debian/build-deb.sh "$version" "$build_linux" dist >/dev/null
+packaging/rpm/build-rpm.sh "$version" "$build_linux" dist >/dev/null
 
 (cd dist && sha256sum -- * >SHA256SUMS)
+# The screenshot the metainfo names, for the release to publish at that path of the site;
+# the Linux desktop's end-to-end test takes it.
+if [ -f out/linux/settings.png ]; then
+  mkdir -p dist/screenshots
+  cp out/linux/settings.png dist/screenshots/settings.png
+else
+  echo "== no out/linux/settings.png (e2e/linux/run.sh takes it): dist/ has no screenshot"
+fi
 echo "== dist/"
 (cd dist && ls -l -- *)
