@@ -47,7 +47,7 @@ find "$root" -exec touch -h -d "@$epoch" {} +
 awk -v version="$version" -v root="$root" -v requires="$requires" '
   { gsub(/@VERSION@/, version); gsub(/@ROOT@/, root) }
   /^@REQUIRES@$/ { print requires; next }
-  { print }' "$here/zanto.spec.in" >"$work/zanto.spec"
+  { print }' "$here/zanto-rpmbuild.in" >"$work/zanto.spec"
 
 # The same package from the same commit: the build time and every file's time are the
 # commit's.
