@@ -14,6 +14,7 @@
 #include <QThread>
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,16 +45,25 @@ bool RunEventsFor(int ms, Done done) {
 // The clocks of this process's timerfds, as the kernel reports them.
 std::vector<int> TimerFdClocks() {
   std::vector<int> clocks;
-  DIR* dir = ::opendir("/proc/self/fdinfo");
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fdinfo"), &::closedir);
   if (!dir) return clocks;
-  while (const dirent* entry = ::readdir(dir)) {
+  while (const dirent* entry = ::readdir(dir.get())) {
     std::ifstream info(std::string("/proc/self/fdinfo/") + entry->d_name);
     for (std::string line; std::getline(info, line);)
       if (line.rfind("clockid:", 0) == 0) clocks.push_back(std::stoi(line.substr(8)));
   }
-  ::closedir(dir);
   return clocks;
 }
+
+// Timers on a clock that a test moves on by the time the computer slept.
+struct Sleeper {
+  std::atomic<std::uint64_t> asleep{0};
+  Ticks ticks;
+  BootTimers timers{[this](WindowId w, std::uintptr_t id) {
+                      ticks.push_back({w, id});
+                    },
+                    [this] { return BootMilliseconds() + asleep.load(); }};
+};
 
 TEST(BootTimers, CountdownsRunOnTheClockThatCountsSuspendAndRepeat) {
   Ticks ticks;
@@ -86,13 +96,10 @@ TEST(BootTimers, CountdownsRunOnTheClockThatCountsSuspendAndRepeat) {
 }
 
 TEST(BootTimers, OnWakingWhatRanOutAsleepFiresOnceInOrderAndTheRestGoOn) {
-  std::atomic<std::uint64_t> asleep{0};
-  Ticks ticks;
-  BootTimers timers(
-      [&](WindowId w, std::uintptr_t id) {
-        ticks.push_back({w, id});
-      },
-      [&] { return BootMilliseconds() + asleep.load(); });
+  Sleeper sleeper;
+  auto& asleep = sleeper.asleep;
+  auto& ticks = sleeper.ticks;
+  auto& timers = sleeper.timers;
   ASSERT_TRUE(timers.Set(1, 1, static_cast<std::uint32_t>(30 * kHour)));  // the quote
   ASSERT_TRUE(timers.Set(2, 4, static_cast<std::uint32_t>(kDay)));
   ASSERT_TRUE(timers.Set(3, 2, static_cast<std::uint32_t>(40 * kDay)));  // still to come
@@ -124,13 +131,10 @@ TEST(BootTimers, OnWakingWhatRanOutAsleepFiresOnceInOrderAndTheRestGoOn) {
 TEST(BootTimers, LogindsWordOfWakingOnTheSystemBusIsHeard) {
   ASSERT_FALSE(qEnvironmentVariableIsEmpty("ZANTO_TEST_SYSTEM_BUS"))
       << "no private bus: dbus-daemon (Debian's dbus-daemon) is needed";
-  std::atomic<std::uint64_t> asleep{0};
-  Ticks ticks;
-  BootTimers timers(
-      [&](WindowId w, std::uintptr_t id) {
-        ticks.push_back({w, id});
-      },
-      [&] { return BootMilliseconds() + asleep.load(); });
+  Sleeper sleeper;
+  auto& asleep = sleeper.asleep;
+  auto& ticks = sleeper.ticks;
+  auto& timers = sleeper.timers;
   timers.WatchSleep();
   ASSERT_TRUE(timers.Set(1, 1, static_cast<std::uint32_t>(kDay)));
   asleep = 2 * kDay;
