@@ -6,6 +6,7 @@
 #include <QVariantMap>
 #include <vector>
 
+#include "platform/linux/app_service.h"
 #include "platform/linux/text_conversion.h"
 
 namespace zanto::platform::linux_desktop {
@@ -75,7 +76,7 @@ bool Balloons::Show(const IconAddress& icon, const NotifyIconData& data, const Q
   if (BodyMarkup()) body = QString::fromStdString(EscapeMarkup(text.toStdString()));
   QVariantMap hints;
   hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(1)));
-  hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.example.zanto.Zanto"));
+  hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kAppId));
   // The "default" action is what a click on the notification invokes: without it a click
   // could not be told from a dismissal.
   const QStringList actions{QStringLiteral("default"), QStringLiteral("Show")};

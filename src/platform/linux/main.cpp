@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/zanto.h"
+#include "platform/linux/app_service.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/session.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
   if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
   QApplication::setApplicationName(QStringLiteral("zanto"));
   // The desktop entry, by which a Wayland compositor and the notification server know us.
-  QApplication::setDesktopFileName(QStringLiteral("org.example.zanto.Zanto"));
+  QApplication::setDesktopFileName(QString::fromLatin1(zanto::platform::linux_desktop::kAppId));
   // A tray program lives on with no window open.
   QApplication::setQuitOnLastWindowClosed(false);
   QIcon icon;
